@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDateTime>
+
+// The one source of "today" and "now". The program reads the local clock only
+// through this, so tests can set the time.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+
+    // Today as a whole day count.
+    int today() const;
+    // The current time of day as a fraction of a day, millisecond resolution.
+    double timeNow() const;
+    // Both at once, read in one go.
+    double dateTimeNow() const;
+};
+
+class SystemClock final : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+// A clock that stands still until told otherwise.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 12, 8), QTime(12, 0)))
+        : m_now(std::move(start)) {}
+    QDateTime now() const override { return m_now; }
+    void set(const QDateTime& dt) { m_now = dt; }
+    void set(QDate d, QTime t) { m_now = QDateTime(d, t); }
+    void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
+
+private:
+    QDateTime m_now;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "inifile.h"
+#include "regionalformats.h"
+
+class Clock;
+
+// Typed access to the settings file. Every write goes to the disk at once;
+// every read sees what is on disk.
+class SettingsFile final {
+public:
+    SettingsFile(QString path, RegionalFormats formats, const Clock& clock);
+
+    const QString& path() const { return m_ini.path(); }
+    const RegionalFormats& formats() const { return m_formats; }
+
+    QString ReadString(QStringView section, QStringView key, const QString& def) const;
+    void WriteString(QStringView section, QStringView key, const QString& value);
+    int ReadInteger(QStringView section, QStringView key, int def) const;
+    void WriteInteger(QStringView section, QStringView key, int value);
+    bool ReadBool(QStringView section, QStringView key, bool def) const;
+    void WriteBool(QStringView section, QStringView key, bool value);
+    // Day-count values; the reader returns the default when the text does not parse.
+    double ReadDate(QStringView section, QStringView key, double def) const;
+    void WriteDate(QStringView section, QStringView key, double value);
+    double ReadTime(QStringView section, QStringView key, double def) const;
+    void WriteTime(QStringView section, QStringView key, double value);
+    // Clears the list, then adds every section name in file order.
+    void ReadSections(QStringList& list) const;
+    void EraseSection(QStringView section);
+    // A refused delete is ignored.
+    void DeleteKey(QStringView section, QStringView key);
+
+private:
+    IniFile m_ini;
+    RegionalFormats m_formats;
+    const Clock& m_clock;
+};
+
+// Where the settings file lives: <dir>/<user>.ini, created empty when missing;
+// <dir>/sets.ini (not created) when that cannot be created.
+QString chooseSettingsPath(const QString& dir, const QString& userName);
