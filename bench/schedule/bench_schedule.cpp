@@ -1,0 +1,114 @@
+// Times RecalcSchedule on settings files of 255 and 1,000 tasks whose dates do
+// not move, so every run is pure reading: the case met on every edit and sort.
+#include "clock.h"
+#include "daycount.h"
+#include "regionalformats.h"
+#include "schedule.h"
+#include "settingsfile.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+QString dateText(int dayCount) {
+    return daycount::toDate(dayCount).toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+QString timeText(int secs) {
+    return QTime(0, 0).addSecs(secs).toString(QStringLiteral("HH:mm:ss"));
+}
+
+// Mixed rules, all already settled: future dates for both repeat rules,
+// countdowns already running, some odd rules, and a full save's keys each.
+QByteArray makeFile(int tasks, int today) {
+    QString text = QStringLiteral("[Main]\nTop=0\nLeft=0\nHeight=314\nWidth=510\nSortBy=No\n");
+    for (int i = 0; i < tasks; ++i) {
+        text += QStringLiteral("[Задание %1]\nActiving=1\n").arg(i);
+        text += QStringLiteral("Date=") + dateText(today + 1 + i % 30) + u'\n';
+        const int kind = i % 4;
+        text += QStringLiteral("DayOrWeek=%1\n").arg(kind == 1 ? 1 : kind == 3 ? 2 : 0);
+        text += QStringLiteral("Day=%1\nWeek=024\n").arg(1 + i % 5);
+        if (kind == 2)
+            text += QStringLiteral("TimeGap=00:15:00\n");
+        text += QStringLiteral("Time=") + timeText((i * 7919) % 86399 + 1) + u'\n';
+        text += QStringLiteral("Message=Напоминание номер %1\nAction=0\nSound=1\nOnes=2\n").arg(i);
+    }
+    return text.toUtf8();
+}
+
+struct Stats {
+    double median, min, max;
+};
+
+Stats stats(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    const size_t n = ms.size();
+    const double median = n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
+    return {median, ms.front(), ms.back()};
+}
+
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+}
+
+bool run(int tasks, int rounds) {
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return false;
+    const QString path = dir.filePath(QStringLiteral("bench.ini"));
+    ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(12, 0)));
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(makeFile(tasks, clock.today())) < 0)
+            return false;
+    }
+    const QByteArray before = digest(path);
+
+    SettingsFile settings(path, RegionalFormats::russian(), clock);
+    Schedule schedule(settings, clock);
+    schedule.RecalcSchedule(); // warm-up; also proves the table is whole
+    if (schedule.EvTable.Count != tasks) {
+        std::fprintf(stderr, "RecalcSchedule@%d: table holds %d tasks\n", tasks,
+                     schedule.EvTable.Count);
+        return false;
+    }
+
+    std::vector<double> ms;
+    ms.reserve(size_t(rounds));
+    QElapsedTimer timer;
+    for (int r = 0; r < rounds; ++r) {
+        timer.start();
+        schedule.RecalcSchedule();
+        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+
+    if (digest(path) != before) {
+        std::fprintf(stderr, "RecalcSchedule@%d: the file was written\n", tasks);
+        return false;
+    }
+    const Stats s = stats(ms);
+    std::printf("RecalcSchedule@%d median_ms=%.3f min_ms=%.3f max_ms=%.3f\n", tasks, s.median,
+                s.min, s.max);
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    bool ok = run(255, 41);
+    ok = run(1000, 21) && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,606 @@
+#include "clock.h"
+#include "daycount.h"
+#include "keys.h"
+#include "regionalformats.h"
+#include "schedule.h"
+#include "settingsfile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// 8 December 2026 is a Tuesday; the week-day cases pick their days around it.
+const QDate kTue(2026, 12, 8);
+const QDate kWed(2026, 12, 9);
+const QDate kThu(2026, 12, 10);
+const QDate kFri(2026, 12, 11);
+const QDate kSat(2026, 12, 12);
+
+QString dateText(int dayCount) {
+    return daycount::toDate(dayCount).toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+QString timeText(QTime t) {
+    return t.toString(QStringLiteral("HH:mm:ss"));
+}
+
+// A key line; a null value leaves the key out.
+QString kv(QStringView key, const QString& value) {
+    if (value.isNull())
+        return {};
+    return key.toString() + u'=' + value + u'\n';
+}
+
+QString section(const QString& name) {
+    return u'[' + name + u"]\n";
+}
+
+const QString kMain = QStringLiteral("[Main]\nTop=0\n");
+
+} // namespace
+
+class TestSchedule final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void emptyFileGivesEmptyTable();
+    void onlyMainGivesEmptyTable();
+    void tableEmptiedWhenTasksGo();
+    void firstSectionSkippedWhateverItsName();
+    void futureDateUntouched();
+    void everyNDays_data();
+    void everyNDays();
+    void countdownPastMidnight();
+    void countdownStartsFromNow();
+    void startedCountdownKeepsItsTime();
+    void equalTimesOrder_data();
+    void equalTimesOrder();
+    void sortMovesEntriesTogether();
+    void weekDays_data();
+    void weekDays();
+    void badWeekValuesDoNotStopOthers();
+    void advanceAfterFiring_data();
+    void advanceAfterFiring();
+    void firedCountdownRestarts();
+    void firedCountdownRestartsPastMidnight();
+    void otherRuleMovesNothing();
+    void thousandTasks();
+
+private:
+    void setNow(QDate d, QTime t) { m_clock.set(d, t); }
+    int today() const { return m_clock.today(); }
+    void writeFile(const QString& text);
+    QByteArray fileBytes() const;
+    SettingsFile& settings();
+    Schedule& schedule();
+    QString stored(const QString& task, QStringView key);
+    static void checkShape(const TEvRec& table);
+    static int indexOf(const TEvRec& table, const QString& name);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+    ManualClock m_clock;
+    std::unique_ptr<SettingsFile> m_settings;
+    std::unique_ptr<Schedule> m_schedule;
+};
+
+void TestSchedule::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_path = m_dir->filePath(QStringLiteral("user.ini"));
+    setNow(kTue, QTime(12, 0));
+}
+
+void TestSchedule::cleanup() {
+    m_schedule.reset();
+    m_settings.reset();
+    m_dir.reset();
+}
+
+void TestSchedule::writeFile(const QString& text) {
+    QFile f(m_path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(f.write(text.toUtf8()) >= 0);
+}
+
+QByteArray TestSchedule::fileBytes() const {
+    QFile f(m_path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+SettingsFile& TestSchedule::settings() {
+    if (!m_settings)
+        m_settings = std::make_unique<SettingsFile>(m_path, RegionalFormats::russian(), m_clock);
+    return *m_settings;
+}
+
+Schedule& TestSchedule::schedule() {
+    if (!m_schedule)
+        m_schedule = std::make_unique<Schedule>(settings(), m_clock);
+    return *m_schedule;
+}
+
+// The text on disk, read by a fresh reader so no state of the schedule's own
+// settings object can hide what was written.
+QString TestSchedule::stored(const QString& task, QStringView key) {
+    SettingsFile fresh(m_path, RegionalFormats::russian(), m_clock);
+    return fresh.ReadString(task, key, QStringLiteral("<missing>"));
+}
+
+void TestSchedule::checkShape(const TEvRec& table) {
+    QCOMPARE(table.Names.size(), qsizetype(table.Count));
+    QCOMPARE(table.Dates.size(), qsizetype(table.Count));
+    QCOMPARE(table.Times.size(), qsizetype(table.Count));
+}
+
+int TestSchedule::indexOf(const TEvRec& table, const QString& name) {
+    return int(table.Names.indexOf(name));
+}
+
+void TestSchedule::emptyFileGivesEmptyTable() {
+    // No file at all, then an empty one.
+    for (bool create : {false, true}) {
+        if (create)
+            writeFile(QString());
+        schedule().ActEvArmed = true;
+        schedule().RecalcSchedule();
+        QCOMPARE(schedule().EvTable.Count, 0);
+        checkShape(schedule().EvTable);
+        QVERIFY(!schedule().ActEvArmed);
+        QVERIFY(schedule().SectionList.isEmpty());
+    }
+}
+
+void TestSchedule::onlyMainGivesEmptyTable() {
+    writeFile(kMain);
+    schedule().ActEvArmed = true;
+    schedule().RecalcSchedule();
+    QCOMPARE(schedule().EvTable.Count, 0);
+    checkShape(schedule().EvTable);
+    QVERIFY(!schedule().ActEvArmed);
+    QCOMPARE(schedule().SectionList, QStringList{QStringLiteral("Main")});
+}
+
+void TestSchedule::tableEmptiedWhenTasksGo() {
+    writeFile(kMain + section(QStringLiteral("a")) + kv(keys::Time, QStringLiteral("08:00:00")) +
+              section(QStringLiteral("b")) + kv(keys::Time, QStringLiteral("09:00:00")));
+    schedule().RecalcSchedule();
+    QCOMPARE(schedule().EvTable.Count, 2);
+
+    // The next recalculation must not keep the entries of a file that changed.
+    writeFile(kMain + QStringLiteral("Sound=0\n"));
+    schedule().RecalcSchedule();
+    QCOMPARE(schedule().EvTable.Count, 0);
+    checkShape(schedule().EvTable);
+}
+
+void TestSchedule::firstSectionSkippedWhateverItsName() {
+    const QString past = dateText(today() - 4);
+    writeFile(section(QStringLiteral("First")) + kv(keys::Time, QStringLiteral("08:00:00")) +
+              kv(keys::Date, past) + kMain + section(QStringLiteral("Second")) +
+              kv(keys::Time, QStringLiteral("09:00:00")) + kv(keys::Date, dateText(today() + 1)));
+    schedule().RecalcSchedule();
+
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, 2);
+    checkShape(t);
+    QCOMPARE(indexOf(t, QStringLiteral("First")), -1);
+    QVERIFY(indexOf(t, QStringLiteral("Main")) >= 0);
+    QVERIFY(indexOf(t, QStringLiteral("Second")) >= 0);
+    QCOMPARE(schedule().SectionList,
+             (QStringList{QStringLiteral("Main"), QStringLiteral("Second")}));
+    // The skipped task is not moved on either.
+    QCOMPARE(stored(QStringLiteral("First"), keys::Date), past);
+}
+
+void TestSchedule::futureDateUntouched() {
+    const int future = today() + 5;
+    // Time already passed today, every-N and week rules alike: a future date stays.
+    writeFile(kMain + section(QStringLiteral("n")) + kv(keys::Time, QStringLiteral("08:00:00")) +
+              kv(keys::Date, dateText(future)) + kv(keys::Day, QStringLiteral("3")) +
+              section(QStringLiteral("w")) + kv(keys::Time, QStringLiteral("08:00:00")) +
+              kv(keys::Date, dateText(future)) + kv(keys::DayOrWeek, QStringLiteral("1")) +
+              kv(keys::Week, QStringLiteral("0")));
+    const QByteArray before = fileBytes();
+    schedule().RecalcSchedule();
+
+    QCOMPARE(fileBytes(), before);
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, 2);
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(t.Dates.at(i), double(future));
+        QCOMPARE(t.Times.at(i), daycount::encodeTime(8, 0, 0));
+    }
+}
+
+void TestSchedule::everyNDays_data() {
+    QTest::addColumn<QString>("day"); // null: key missing
+    QTest::addColumn<int>("dateOffset");
+    QTest::addColumn<QTime>("now");
+    QTest::addColumn<int>("expected");
+
+    // The task's time is 18:00.
+    QTest::newRow("N=1, today, time ahead") << QStringLiteral("1") << 0 << QTime(10, 0) << 0;
+    QTest::newRow("N=3, today, time ahead") << QStringLiteral("3") << 0 << QTime(10, 0) << 2;
+    QTest::newRow("N=3, today, time passed") << QStringLiteral("3") << 0 << QTime(19, 0) << 3;
+    QTest::newRow("N=1, today, time passed") << QStringLiteral("1") << 0 << QTime(19, 0) << 1;
+    QTest::newRow("N=3, today, time exactly now") << QStringLiteral("3") << 0 << QTime(18, 0) << 3;
+    QTest::newRow("N=3, ten days back, passed") << QStringLiteral("3") << -10 << QTime(19, 0) << 3;
+    QTest::newRow("N=3, ten days back, ahead") << QStringLiteral("3") << -10 << QTime(10, 0) << 2;
+    QTest::newRow("Day missing, passed") << QString() << 0 << QTime(19, 0) << 1;
+    QTest::newRow("Day hexadecimal") << QStringLiteral("0x10") << -1 << QTime(19, 0) << 16;
+}
+
+void TestSchedule::everyNDays() {
+    QFETCH(QString, day);
+    QFETCH(int, dateOffset);
+    QFETCH(QTime, now);
+    QFETCH(int, expected);
+
+    setNow(kTue, now);
+    const QString name = QStringLiteral("Задание");
+    writeFile(kMain + section(name) + kv(keys::Date, dateText(today() + dateOffset)) +
+              kv(keys::DayOrWeek, QStringLiteral("0")) + kv(keys::Day, day) +
+              kv(keys::Time, QStringLiteral("18:00:00")));
+    schedule().RecalcSchedule();
+
+    QCOMPARE(stored(name, keys::Date), dateText(today() + expected));
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, 1);
+    QCOMPARE(t.Names.at(0), name);
+    QCOMPARE(t.Dates.at(0), double(today() + expected));
+    QCOMPARE(t.Times.at(0), daycount::encodeTime(18, 0, 0));
+}
+
+void TestSchedule::countdownPastMidnight() {
+    setNow(kTue, QTime(23, 0));
+    writeFile(kMain + section(QStringLiteral("cd")) + kv(keys::Date, dateText(today())) +
+              kv(keys::TimeGap, QStringLiteral("02:00:00")) +
+              kv(keys::Time, QStringLiteral("00:00:00")));
+    schedule().RecalcSchedule();
+
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("01:00:00"));
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today() + 1));
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, 1);
+    QVERIFY(t.Times.at(0) >= 0.0 && t.Times.at(0) < 1.0);
+    QCOMPARE(daycount::toTime(t.Times.at(0)), QTime(1, 0));
+    QCOMPARE(t.Dates.at(0), double(today() + 1));
+
+    // Started now: the next recalculation leaves it alone.
+    const QByteArray after = fileBytes();
+    schedule().RecalcSchedule();
+    QCOMPARE(fileBytes(), after);
+    QCOMPARE(daycount::toTime(schedule().EvTable.Times.at(0)), QTime(1, 0));
+}
+
+void TestSchedule::countdownStartsFromNow() {
+    // No "Time" and no "Date" at all: the countdown starts, the date is not written.
+    setNow(kTue, QTime(12, 0, 0, 250));
+    writeFile(kMain + section(QStringLiteral("cd")) +
+              kv(keys::TimeGap, QStringLiteral("00:30:00")));
+    schedule().RecalcSchedule();
+
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("12:30:00"));
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Date), QStringLiteral("<missing>"));
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, 1);
+    // The table keeps now's milliseconds; the file keeps whole seconds.
+    QCOMPARE(daycount::toTime(t.Times.at(0)), QTime(12, 30, 0, 250));
+    QCOMPARE(t.Dates.at(0), double(today()));
+}
+
+void TestSchedule::startedCountdownKeepsItsTime() {
+    // A countdown never takes the date step, even with its date long past.
+    setNow(kTue, QTime(19, 0));
+    writeFile(kMain + section(QStringLiteral("cd")) + kv(keys::Date, dateText(today() - 3)) +
+              kv(keys::TimeGap, QStringLiteral("01:00:00")) +
+              kv(keys::Time, QStringLiteral("07:00:00")));
+    const QByteArray before = fileBytes();
+    schedule().RecalcSchedule();
+
+    QCOMPARE(fileBytes(), before);
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, 1);
+    QCOMPARE(t.Times.at(0), daycount::encodeTime(7, 0, 0));
+    QCOMPARE(t.Dates.at(0), double(today() - 3));
+}
+
+void TestSchedule::equalTimesOrder_data() {
+    QTest::addColumn<QStringList>("times"); // for tasks a, b, c, ... in file order
+    QTest::addColumn<QStringList>("order");
+
+    QTest::newRow("08,08,09") << QStringList{QStringLiteral("08:00:00"), QStringLiteral("08:00:00"),
+                                             QStringLiteral("09:00:00")}
+                              << QStringList{QStringLiteral("b"), QStringLiteral("a"),
+                                             QStringLiteral("c")};
+    QTest::newRow("three equal") << QStringList{QStringLiteral("08:00:00"),
+                                                QStringLiteral("08:00:00"),
+                                                QStringLiteral("08:00:00")}
+                                 << QStringList{QStringLiteral("a"), QStringLiteral("b"),
+                                                QStringLiteral("c")};
+    // Worked through by hand: only the last pass exchanges, d with a.
+    QTest::newRow("08,08,08,07") << QStringList{QStringLiteral("08:00:00"),
+                                                QStringLiteral("08:00:00"),
+                                                QStringLiteral("08:00:00"),
+                                                QStringLiteral("07:00:00")}
+                                 << QStringList{QStringLiteral("d"), QStringLiteral("b"),
+                                                QStringLiteral("c"), QStringLiteral("a")};
+}
+
+void TestSchedule::equalTimesOrder() {
+    QFETCH(QStringList, times);
+    QFETCH(QStringList, order);
+
+    QString text = kMain;
+    for (int i = 0; i < times.size(); ++i) {
+        text += section(QString(QChar(char16_t(u'a' + i)))) +
+                kv(keys::Date, dateText(today() + 1)) + kv(keys::Time, times.at(i));
+    }
+    writeFile(text);
+    schedule().RecalcSchedule();
+    QCOMPARE(schedule().EvTable.Names, order);
+}
+
+void TestSchedule::sortMovesEntriesTogether() {
+    // Each task's date is unique to it, so a name parted from its date shows.
+    const QList<QTime> times{QTime(15, 0), QTime(6, 30), QTime(23, 59, 59), QTime(0, 0, 1),
+                             QTime(12, 0), QTime(6, 30), QTime(9, 15)};
+    QString text = kMain;
+    for (int i = 0; i < times.size(); ++i) {
+        text += section(QStringLiteral("t%1").arg(i)) + kv(keys::Date, dateText(today() + 1 + i)) +
+                kv(keys::Time, timeText(times.at(i)));
+    }
+    writeFile(text);
+    schedule().RecalcSchedule();
+
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, int(times.size()));
+    checkShape(t);
+    for (int i = 0; i < t.Count; ++i) {
+        const int original = t.Names.at(i).mid(1).toInt();
+        QCOMPARE(t.Dates.at(i), double(today() + 1 + original));
+        QCOMPARE(t.Times.at(i), daycount::fromTime(times.at(original)));
+        if (i > 0)
+            QVERIFY(t.Times.at(i - 1) <= t.Times.at(i));
+    }
+}
+
+void TestSchedule::weekDays_data() {
+    QTest::addColumn<QString>("week"); // null: key missing
+    QTest::addColumn<QDate>("day");
+    QTest::addColumn<QTime>("now");
+    QTest::addColumn<int>("dateOffset");
+    QTest::addColumn<int>("expected");
+
+    // Week "024": Monday, Wednesday, Friday; the task's time is 18:00.
+    const QString mwf = QStringLiteral("024");
+    QTest::newRow("024 Wed 10:00") << mwf << kWed << QTime(10, 0) << 0 << 0;
+    QTest::newRow("024 Wed 19:00") << mwf << kWed << QTime(19, 0) << 0 << 2;
+    QTest::newRow("024 Wed 18:00 exactly") << mwf << kWed << QTime(18, 0) << 0 << 2;
+    QTest::newRow("024 Fri 19:00") << mwf << kFri << QTime(19, 0) << 0 << 3;
+    QTest::newRow("024 Sat 10:00") << mwf << kSat << QTime(10, 0) << 0 << 2;
+    QTest::newRow("024 Sat 19:00") << mwf << kSat << QTime(19, 0) << 0 << 2;
+    QTest::newRow("024 Tue, date ten days back") << mwf << kTue << QTime(10, 0) << -10 << 1;
+    QTest::newRow("024 Tue, future date") << mwf << kTue << QTime(10, 0) << 4 << 4;
+    QTest::newRow("3 Thu passed") << QStringLiteral("3") << kThu << QTime(19, 0) << 0 << 7;
+    QTest::newRow("3 Thu ahead") << QStringLiteral("3") << kThu << QTime(10, 0) << 0 << 0;
+    QTest::newRow("missing Tue ahead") << QString() << kTue << QTime(10, 0) << 0 << 0;
+    QTest::newRow("missing Tue passed") << QString() << kTue << QTime(19, 0) << 0 << 7;
+    // Values the picker would never write: stray characters are ignored, and
+    // nothing usable means the base day alone.
+    QTest::newRow("empty Tue passed") << QStringLiteral("") << kTue << QTime(19, 0) << 0 << 7;
+    QTest::newRow("empty Tue ahead") << QStringLiteral("") << kTue << QTime(10, 0) << 0 << 0;
+    QTest::newRow("x Tue passed") << QStringLiteral("x") << kTue << QTime(19, 0) << 0 << 7;
+    QTest::newRow("9 Tue passed") << QStringLiteral("9") << kTue << QTime(19, 0) << 0 << 7;
+    QTest::newRow("2x4 Tue") << QStringLiteral("2x4") << kTue << QTime(10, 0) << 0 << 1;
+    QTest::newRow("2x4 Fri passed") << QStringLiteral("2x4") << kFri << QTime(19, 0) << 0 << 5;
+    QTest::newRow("0 and blanks Sat") << QStringLiteral(" 0 ") << kSat << QTime(10, 0) << 0 << 2;
+    // Out of order: read as the set of days it names, so Wednesday is not skipped.
+    QTest::newRow("42 Tue") << QStringLiteral("42") << kTue << QTime(10, 0) << 0 << 1;
+    QTest::newRow("60 Wed") << QStringLiteral("60") << kWed << QTime(10, 0) << 0 << 4;
+}
+
+void TestSchedule::weekDays() {
+    QFETCH(QString, week);
+    QFETCH(QDate, day);
+    QFETCH(QTime, now);
+    QFETCH(int, dateOffset);
+    QFETCH(int, expected);
+
+    setNow(day, now);
+    writeFile(kMain + section(QStringLiteral("w")) +
+              kv(keys::Date, dateText(today() + dateOffset)) +
+              kv(keys::DayOrWeek, QStringLiteral("1")) + kv(keys::Week, week) +
+              kv(keys::Time, QStringLiteral("18:00:00")));
+    QVERIFY_THROWS_NO_EXCEPTION(schedule().RecalcSchedule());
+
+    QCOMPARE(stored(QStringLiteral("w"), keys::Date), dateText(today() + expected));
+    QCOMPARE(schedule().EvTable.Count, 1);
+    QCOMPARE(schedule().EvTable.Dates.at(0), double(today() + expected));
+}
+
+void TestSchedule::badWeekValuesDoNotStopOthers() {
+    setNow(kTue, QTime(19, 0)); // every task's 18:00 has passed
+    const QStringList bad{QStringLiteral(""), QStringLiteral("x"), QStringLiteral("2x4"),
+                          QStringLiteral("9")};
+    QString text = kMain + section(QStringLiteral("before")) + kv(keys::Date, dateText(today())) +
+                   kv(keys::Time, QStringLiteral("18:00:00"));
+    for (int i = 0; i < bad.size(); ++i) {
+        text += section(QStringLiteral("bad%1").arg(i)) + kv(keys::Date, dateText(today())) +
+                kv(keys::DayOrWeek, QStringLiteral("1")) + kv(keys::Week, bad.at(i)) +
+                kv(keys::Time, QStringLiteral("18:00:00"));
+    }
+    text += section(QStringLiteral("after")) + kv(keys::Date, dateText(today())) +
+            kv(keys::Time, QStringLiteral("18:00:00"));
+    writeFile(text);
+
+    QVERIFY_THROWS_NO_EXCEPTION(schedule().RecalcSchedule());
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, 6);
+    checkShape(t);
+    QCOMPARE(stored(QStringLiteral("before"), keys::Date), dateText(today() + 1));
+    QCOMPARE(stored(QStringLiteral("after"), keys::Date), dateText(today() + 1));
+    QCOMPARE(stored(QStringLiteral("bad0"), keys::Date), dateText(today() + 7));
+    QCOMPARE(stored(QStringLiteral("bad1"), keys::Date), dateText(today() + 7));
+    QCOMPARE(stored(QStringLiteral("bad2"), keys::Date), dateText(today() + 1));
+    QCOMPARE(stored(QStringLiteral("bad3"), keys::Date), dateText(today() + 7));
+    QCOMPARE(t.Dates.at(indexOf(t, QStringLiteral("after"))), double(today() + 1));
+}
+
+void TestSchedule::advanceAfterFiring_data() {
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("extra"); // "Day" or "Week" value
+    QTest::addColumn<QDate>("day");
+    QTest::addColumn<QTime>("now");
+    QTest::addColumn<int>("expected");
+
+    // Fired at its time (18:00) or, by the test button, earlier: always onwards.
+    QTest::newRow("N=3 at its time")
+        << QStringLiteral("0") << QStringLiteral("3") << kTue << QTime(18, 0) << 3;
+    QTest::newRow("N=3 before its time")
+        << QStringLiteral("0") << QStringLiteral("3") << kTue << QTime(10, 0) << 3;
+    QTest::newRow("N=1 at its time")
+        << QStringLiteral("0") << QStringLiteral("1") << kTue << QTime(18, 0) << 1;
+    QTest::newRow("024 Wed at its time")
+        << QStringLiteral("1") << QStringLiteral("024") << kWed << QTime(18, 0) << 2;
+    QTest::newRow("024 Fri at its time")
+        << QStringLiteral("1") << QStringLiteral("024") << kFri << QTime(18, 0, 0, 1) << 3;
+}
+
+void TestSchedule::advanceAfterFiring() {
+    QFETCH(QString, rule);
+    QFETCH(QString, extra);
+    QFETCH(QDate, day);
+    QFETCH(QTime, now);
+    QFETCH(int, expected);
+
+    setNow(day, now);
+    writeFile(kMain + section(QStringLiteral("f")) + kv(keys::Date, dateText(today())) +
+              kv(keys::DayOrWeek, rule) + kv(rule == u"0" ? keys::Day : keys::Week, extra) +
+              kv(keys::Time, QStringLiteral("18:00:00")));
+    schedule().AdvanceTaskDate(QStringLiteral("f"), 0);
+    QCOMPARE(stored(QStringLiteral("f"), keys::Date), dateText(today() + expected));
+}
+
+void TestSchedule::firedCountdownRestarts() {
+    setNow(kTue, QTime(12, 0));
+    writeFile(kMain + section(QStringLiteral("other")) + kv(keys::Date, dateText(today() + 1)) +
+              kv(keys::Time, QStringLiteral("12:05:00")) + section(QStringLiteral("cd")) +
+              kv(keys::Date, dateText(today())) + kv(keys::TimeGap, QStringLiteral("00:10:00")) +
+              kv(keys::Time, QStringLiteral("12:00:00")));
+    schedule().RecalcSchedule();
+    QCOMPARE(schedule().EvTable.Names.at(0), QStringLiteral("cd"));
+    schedule().ActEvArmed = true; // as the clock would have it when the task fired
+
+    schedule().AdvanceTaskDate(QStringLiteral("cd"), 0);
+
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("12:10:00"));
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today()));
+    // The table is renewed at once: the countdown now sorts after "other".
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, 2);
+    QCOMPARE(t.Names, (QStringList{QStringLiteral("other"), QStringLiteral("cd")}));
+    QCOMPARE(t.Times.at(1), daycount::encodeTime(12, 10, 0));
+    QVERIFY(!schedule().ActEvArmed);
+}
+
+void TestSchedule::firedCountdownRestartsPastMidnight() {
+    setNow(kTue, QTime(23, 55));
+    writeFile(kMain + section(QStringLiteral("cd")) + kv(keys::Date, dateText(today())) +
+              kv(keys::TimeGap, QStringLiteral("00:10:00")) +
+              kv(keys::Time, QStringLiteral("23:55:00")));
+    schedule().AdvanceTaskDate(QStringLiteral("cd"), 0);
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("00:05:00"));
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today() + 1));
+    QCOMPARE(schedule().EvTable.Dates.at(0), double(today() + 1));
+}
+
+void TestSchedule::otherRuleMovesNothing() {
+    setNow(kTue, QTime(19, 0));
+    writeFile(kMain + section(QStringLiteral("odd")) + kv(keys::Date, dateText(today() - 5)) +
+              kv(keys::DayOrWeek, QStringLiteral("2")) + kv(keys::Day, QStringLiteral("1")) +
+              kv(keys::Week, QStringLiteral("024")) + kv(keys::Time, QStringLiteral("10:00:00")));
+    const QByteArray before = fileBytes();
+
+    schedule().RecalcSchedule();
+    QCOMPARE(fileBytes(), before);
+    QCOMPARE(schedule().EvTable.Count, 1);
+    QCOMPARE(schedule().EvTable.Dates.at(0), double(today() - 5));
+
+    schedule().AdvanceTaskDate(QStringLiteral("odd"), 0);
+    QCOMPARE(fileBytes(), before);
+}
+
+void TestSchedule::thousandTasks() {
+    // Past the old one-byte count: every task is scheduled and moved on.
+    setNow(kTue, QTime(12, 0));
+    const int n = 1000;
+    QString text = kMain;
+    for (int i = 0; i < n; ++i) {
+        const QString name = QStringLiteral("task %1").arg(i);
+        const QTime time = QTime(0, 0).addSecs((i * 7919) % 86400);
+        text += section(name) + kv(keys::Time, timeText(time));
+        switch (i % 3) {
+        case 0: // every 2 days, from a past date
+            text +=
+                kv(keys::Date, dateText(today() - 1 - i % 9)) + kv(keys::Day, QStringLiteral("2"));
+            break;
+        case 1: // Mondays and Saturdays
+            text += kv(keys::Date, dateText(today())) + kv(keys::DayOrWeek, QStringLiteral("1")) +
+                    kv(keys::Week, QStringLiteral("05"));
+            break;
+        default: // a countdown that is yet to start
+            text += kv(keys::TimeGap, QStringLiteral("00:01:00"));
+            break;
+        }
+    }
+    writeFile(text);
+    schedule().RecalcSchedule();
+
+    const TEvRec& t = schedule().EvTable;
+    QCOMPARE(t.Count, n);
+    checkShape(t);
+    QCOMPARE(schedule().SectionList.size(), qsizetype(n));
+    QStringList names = t.Names;
+    names.removeDuplicates();
+    QCOMPARE(names.size(), qsizetype(n));
+    for (int i = 1; i < n; ++i)
+        QVERIFY(t.Times.at(i - 1) <= t.Times.at(i));
+
+    const double now = m_clock.timeNow();
+    for (int i : {0, 1, 2, 300, 301, 302, 997, 998, 999}) {
+        const QString name = QStringLiteral("task %1").arg(i);
+        const int at = indexOf(t, name);
+        QVERIFY2(at >= 0, qPrintable(name));
+        const double time = daycount::fromTime(QTime(0, 0).addSecs((i * 7919) % 86400));
+        int expected = 0;
+        switch (i % 3) {
+        case 0:
+            expected = today() + (time > now ? 1 : 2);
+            break;
+        case 1: // Tuesday: next Saturday
+            expected = today() + 4;
+            break;
+        default:
+            expected = today();
+            QCOMPARE(daycount::toTime(t.Times.at(at)), QTime(12, 1));
+            break;
+        }
+        QCOMPARE(t.Dates.at(at), double(expected));
+        if (i % 3 != 2)
+            QCOMPARE(stored(name, keys::Date), dateText(expected));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSchedule)
+#include "tst_schedule.moc"
