@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+class IniDocument;
+
 // The settings file's INI format, read and written by the program itself.
 //
 // - Sections and keys match without regard to letter case; the first of a
@@ -15,10 +17,12 @@
 //   an existing key is replaced where it stands. Every other line is kept.
 // - Values are exactly the text after the first "=" (no trimming, no quotes).
 // - Written as UTF-8; a file that is not valid UTF-8 is read as Windows-1251.
-//   A file keeps its own line ends (CRLF or LF).
+//   A file keeps its own line ends (CRLF or LF); a new file gets LF.
 // - Every change replaces the file atomically; a refused write throws AppError
 //   "Unable to write to <path>" and leaves the file as it was.
-// - The parsed file is kept only while the file on disk is unchanged.
+// - The parsed file is kept only while the file on disk is unchanged (device,
+//   inode, size, modification and change times to the nanosecond), checked at
+//   every access, so a hand edit is seen at the next read.
 class IniFile final {
 public:
     explicit IniFile(QString path);
@@ -32,17 +36,32 @@ public:
     void setValue(QStringView section, QStringView key, const QString& value);
     // Section names in file order, each once.
     QStringList sections() const;
+    // Nothing is written when there is no such section.
     void eraseSection(QStringView section);
     // False when the file could not be rewritten.
     bool deleteKey(QStringView section, QStringView key);
 
-    // Parsing and serialising, exposed for the fuzzer and tests.
-    struct Document;
+    // The identity of the file on disk the parsed copy belongs to.
+    struct DiskState {
+        bool exists = false;
+        bool regular = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 mtimeNs = 0;
+        qint64 ctimeNs = 0;
+        bool operator==(const DiskState&) const = default;
+    };
 
 private:
-    const Document& load() const;
-    void save(const Document& doc);
+    IniDocument& load() const;
+    void save(IniDocument& doc);
+    [[noreturn]] void refuse();
 
     QString m_path;
-    mutable std::unique_ptr<Document> m_doc;
+    mutable std::unique_ptr<IniDocument> m_doc;
+    mutable DiskState m_state;
+    // False when the file is there but could not be read: writing the empty
+    // copy over it would lose it.
+    mutable bool m_readable = true;
 };

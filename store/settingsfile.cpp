@@ -1,0 +1,157 @@
+#include "settingsfile.h"
+
+#include "clock.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool isAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+int hexDigit(QChar c) {
+    if (isAsciiDigit(c))
+        return c.unicode() - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c.unicode() - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c.unicode() - u'A' + 10;
+    return -1;
+}
+
+// Decimal with an optional sign, or hexadecimal after "0x"/"0X" when the text is
+// longer than those two characters. Anything else, or a number outside 32 bits,
+// is not an integer.
+std::optional<int> parseInteger(QStringView text) {
+    constexpr qint64 kMin = std::numeric_limits<int>::min();
+    constexpr qint64 kMax = std::numeric_limits<int>::max();
+    if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
+        qint64 v = 0;
+        for (const QChar c : text.sliced(2)) {
+            const int d = hexDigit(c);
+            if (d < 0)
+                return std::nullopt;
+            v = v * 16 + d;
+            if (v > kMax)
+                return std::nullopt;
+        }
+        return int(v);
+    }
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    qint64 v = 0;
+    for (; i < text.size(); ++i) {
+        if (!isAsciiDigit(text[i]))
+            return std::nullopt;
+        v = v * 10 + (text[i].unicode() - u'0');
+        if (v > kMax + 1)
+            return std::nullopt;
+    }
+    if (negative)
+        v = -v;
+    if (v < kMin || v > kMax)
+        return std::nullopt;
+    return int(v);
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(QString path, RegionalFormats formats, const Clock& clock)
+    : m_ini(std::move(path)), m_formats(std::move(formats)), m_clock(clock) {}
+
+QString SettingsFile::ReadString(QStringView section, QStringView key, const QString& def) const {
+    return m_ini.value(section, key).value_or(def);
+}
+
+void SettingsFile::WriteString(QStringView section, QStringView key, const QString& value) {
+    m_ini.setValue(section, key, value);
+}
+
+int SettingsFile::ReadInteger(QStringView section, QStringView key, int def) const {
+    const QString text = ReadString(section, key, QString());
+    return parseInteger(QStringView(text).trimmed()).value_or(def);
+}
+
+void SettingsFile::WriteInteger(QStringView section, QStringView key, int value) {
+    WriteString(section, key, QString::number(value));
+}
+
+bool SettingsFile::ReadBool(QStringView section, QStringView key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void SettingsFile::WriteBool(QStringView section, QStringView key, bool value) {
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+double SettingsFile::ReadDate(QStringView section, QStringView key, double def) const {
+    const QString text = ReadString(section, key, QString()).trimmed();
+    if (text.isEmpty())
+        return def;
+    if (const std::optional<int> day = m_formats.parseDate(text, m_clock.today()))
+        return *day;
+    return def;
+}
+
+void SettingsFile::WriteDate(QStringView section, QStringView key, double value) {
+    WriteString(section, key, m_formats.formatDate(value));
+}
+
+double SettingsFile::ReadTime(QStringView section, QStringView key, double def) const {
+    const QString text = ReadString(section, key, QString()).trimmed();
+    if (text.isEmpty())
+        return def;
+    return m_formats.parseTime(text).value_or(def);
+}
+
+void SettingsFile::WriteTime(QStringView section, QStringView key, double value) {
+    WriteString(section, key, m_formats.formatTime(value));
+}
+
+void SettingsFile::ReadSections(QStringList& list) const {
+    list = m_ini.sections();
+}
+
+void SettingsFile::EraseSection(QStringView section) {
+    m_ini.eraseSection(section);
+}
+
+void SettingsFile::DeleteKey(QStringView section, QStringView key) {
+    (void)m_ini.deleteKey(section, key);
+}
+
+QString chooseSettingsPath(const QString& dir, const QString& userName) {
+    const QString folder = dir.endsWith(u'/') ? dir : dir + u'/';
+    const QString fallback = folder + QStringLiteral("sets.ini");
+    // A name with a slash would reach into another folder; one with NUL cannot
+    // be passed to the system at all.
+    if (userName.isEmpty() || userName.contains(u'/') || userName.contains(QChar(0)))
+        return fallback;
+    const QString path = folder + userName + QStringLiteral(".ini");
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0)
+        return S_ISREG(st.st_mode) ? path : fallback;
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // Someone else may have created it between the two calls.
+        const bool raced =
+            errno == EEXIST && ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode);
+        return raced ? path : fallback;
+    }
+    ::close(fd);
+    return path;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+#include <vector>
+
+// The text of an INI file held in memory, line by line, so that writing it back
+// changes nothing but what was edited. No disk access here: IniFile reads and
+// writes the bytes, and the fuzzer drives this class directly.
+//
+// Lines are classified as they are read:
+// - a header: after leading blanks, "[" ... "]"; the name is everything between
+//   "[" and the last "]" when the line ends there, otherwise up to the first "]";
+// - a comment: the first non-blank character is ";" or "#";
+// - a key line: holds "=" and a non-blank key before it; the key is the text
+//   before the first "=" without surrounding blanks, the value is everything
+//   after that "=", untouched;
+// - anything else is kept and ignored.
+// A duplicated section or key: the first one is read and written.
+class IniDocument final {
+public:
+    enum class LineEnd : quint8 { None, Lf, CrLf };
+
+    // Valid UTF-8 is read as such (a byte-order mark is kept); anything else is
+    // read as Windows-1251, the code page of files written on Russian Windows.
+    static IniDocument parse(const QByteArray& bytes);
+    // Always UTF-8, each line with its own line end.
+    QByteArray serialize() const;
+
+    std::optional<QString> value(QStringView section, QStringView key) const;
+    // False, with nothing changed, when the key cannot be written as a key line
+    // (see isStorableKey). Line breaks in the section name or value become blanks.
+    bool setValue(QStringView section, QStringView key, QStringView value);
+    // Names in file order, each once (the first spelling of a duplicate).
+    QStringList sections() const;
+    // Keys of the section as read, in file order, each once.
+    QStringList keys(QStringView section) const;
+    // Removes every section of that name with all its lines. True when anything went.
+    bool eraseSection(QStringView section);
+    // Removes the key from the section as read (every copy of it). True when anything went.
+    bool deleteKey(QStringView section, QStringView key);
+
+    // A key the file can hold: not blank, no "=", nothing storableText() would
+    // change, and not read back as a header or a comment.
+    static bool isStorableKey(QStringView key);
+    // A single-line text as it is stored: each CR and LF becomes a blank, since
+    // a line break would split the line and could forge a header; a lone
+    // surrogate, which UTF-8 cannot hold, becomes U+FFFD.
+    static QString storableText(QStringView text);
+
+    bool readAsUtf8() const { return m_utf8; }
+    qsizetype lineCount() const { return qsizetype(m_lines.size()); }
+
+private:
+    enum class Kind : quint8 { Other, Header, Key };
+    struct Line {
+        QString text;
+        QString name;              // section name or key, for headers and key lines
+        qsizetype valueStart = -1; // key lines: index just after the "="
+        Kind kind = Kind::Other;
+        LineEnd end = LineEnd::Lf;
+    };
+
+    static Line makeLine(QString text, LineEnd end);
+    qsizetype findSection(QStringView section, qsizetype from = 0) const;
+    qsizetype sectionEnd(qsizetype header) const;
+    qsizetype findKey(qsizetype header, QStringView key) const;
+    void insertLine(qsizetype at, QString text);
+
+    std::vector<Line> m_lines;
+    LineEnd m_newLineEnd = LineEnd::Lf; // for added lines: the file's first line end
+    bool m_bom = false;
+    bool m_utf8 = true;
+};

@@ -1,0 +1,807 @@
+#include "apperror.h"
+#include "clock.h"
+#include "daycount.h"
+#include "inidocument.h"
+#include "keys.h"
+#include "regionalformats.h"
+#include "settingsfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return f.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+mode_t modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+QStringList listDir(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The message of the AppError that fn throws, or a note that it threw none.
+QString errorOf(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const AppError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+// Permissions do not bind root, so refusals are tried as an ordinary user: fn
+// runs in a child process that has given up root. It returns an empty text when
+// all went as expected, else what went wrong.
+QString asUnprivileged(const std::function<QString()>& fn) {
+    if (::geteuid() != 0)
+        return fn();
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return QStringLiteral("pipe failed");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return QStringLiteral("fork failed");
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        QByteArray out;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            out = "could not drop root";
+        else
+            out = fn().toUtf8();
+        (void)!::write(pipeFds[1], out.constData(), size_t(out.size()));
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    QByteArray out;
+    char buf[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;)
+        out.append(buf, n);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("child died: ") + QString::fromUtf8(out);
+    return QString::fromUtf8(out);
+}
+
+QString expectEq(const QString& what, const QString& got, const QString& want) {
+    if (got == want)
+        return {};
+    return what + QStringLiteral(": got '") + got + QStringLiteral("', want '") + want +
+           QStringLiteral("'; ");
+}
+
+QByteArray utf8(const char* s) {
+    return QByteArray(s);
+}
+
+// Every (section, key) pair as read, through a fresh object so no cache helps.
+QMap<QString, QString> snapshot(const QString& path) {
+    const QByteArray bytes = readBytes(path);
+    const IniDocument doc = IniDocument::parse(bytes);
+    QMap<QString, QString> all;
+    const QStringList sections = doc.sections();
+    for (const QString& s : sections) {
+        const QStringList keys = doc.keys(s);
+        for (const QString& k : keys)
+            all.insert(s + QChar(0) + k, doc.value(s, k).value_or(QStringLiteral("<missing>")));
+    }
+    return all;
+}
+
+} // namespace
+
+class TestStore final : public QObject {
+    Q_OBJECT
+
+    ManualClock m_clock{QDateTime(QDate(2026, 12, 8), QTime(12, 0))};
+    QTemporaryDir m_tmp;
+    int m_seq = 0;
+
+    // A fresh path in the test folder, with the given content when not null.
+    QString file(const QByteArray& content = QByteArray()) {
+        const QString path = m_tmp.filePath(QStringLiteral("f%1.ini").arg(++m_seq));
+        if (!content.isNull())
+            writeBytes(path, content);
+        return path;
+    }
+    SettingsFile open(const QString& path, RegionalFormats f = RegionalFormats::russian()) {
+        return SettingsFile(path, std::move(f), m_clock);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_tmp.isValid()); }
+
+    // --- syntax and matching -------------------------------------------------
+
+    void sectionsAndKeysMatchWithoutCase() {
+        const QString path = file(utf8("[Main]\nTop=1\n[Задача]\nOnes=3\n"));
+        SettingsFile sf = open(path);
+        QCOMPARE(sf.ReadInteger(u"main", u"TOP", -1), 1);
+        QCOMPARE(sf.ReadInteger(u"ЗАДАЧА", u"ones", -1), 3);
+        sf.WriteInteger(u"задача", u"ONES", 7);
+        sf.WriteString(u"ЗАДАЧА", u"message", QStringLiteral("x"));
+        // Lands in the existing section, under the key's own spelling.
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=1\n[Задача]\nOnes=7\nmessage=x\n"));
+        QStringList list{QStringLiteral("stale")};
+        sf.ReadSections(list);
+        QCOMPARE(list, (QStringList{QStringLiteral("Main"), QStringLiteral("Задача")}));
+    }
+
+    void placementOfNewAndReplacedValues() {
+        const QByteArray before = "; settings\n"
+                                  "[Main]\n"
+                                  "Top=10\n"
+                                  "  Left = 20\n"
+                                  "\n"
+                                  "; tasks follow\n"
+                                  "[Task]\n"
+                                  "Message=hi\n";
+        const QString path = file(before);
+        SettingsFile sf = open(path);
+        // Replaced where it stands: the key keeps its blanks, the value is exactly what is written.
+        sf.WriteInteger(u"Main", u"Left", 30);
+        sf.WriteInteger(u"Main", u"Height", 99); // after the last key, before the blank line
+        sf.WriteString(u"New", u"Action", QStringLiteral("0")); // at the end
+        QCOMPARE(readBytes(path), QByteArray("; settings\n"
+                                             "[Main]\n"
+                                             "Top=10\n"
+                                             "  Left =30\n"
+                                             "Height=99\n"
+                                             "\n"
+                                             "; tasks follow\n"
+                                             "[Task]\n"
+                                             "Message=hi\n"
+                                             "[New]\n"
+                                             "Action=0\n"));
+        QCOMPARE(sf.ReadInteger(u"main", u"left", 0), 30);
+    }
+
+    void keyAddedToEmptySectionAndFileWithoutLastLineEnd() {
+        const QString path = file(utf8("[A]\n[B]\nx=1"));
+        SettingsFile sf = open(path);
+        sf.WriteString(u"A", u"k", QStringLiteral("v"));
+        sf.WriteString(u"B", u"y", QStringLiteral("2"));
+        QCOMPARE(readBytes(path), utf8("[A]\nk=v\n[B]\nx=1\ny=2\n"));
+    }
+
+    void lineEndsAreKept_data() {
+        QTest::addColumn<QByteArray>("eol");
+        QTest::newRow("CRLF") << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray("\n");
+    }
+    void lineEndsAreKept() {
+        QFETCH(QByteArray, eol);
+        auto lines = [&](std::initializer_list<const char*> ls) {
+            QByteArray out;
+            for (const char* l : ls)
+                out += QByteArray(l) + eol;
+            return out;
+        };
+        const QString path = file(lines({"[Main]", "Top=1", "[T]", "Message=a"}));
+        SettingsFile sf = open(path);
+        sf.WriteInteger(u"Main", u"Top", 2);
+        sf.WriteInteger(u"Main", u"Left", 3);
+        sf.WriteString(u"U", u"Message", QStringLiteral("b"));
+        QCOMPARE(readBytes(path),
+                 lines({"[Main]", "Top=2", "Left=3", "[T]", "Message=a", "[U]", "Message=b"}));
+        sf.DeleteKey(u"Main", u"Top");
+        sf.EraseSection(u"T");
+        QCOMPARE(readBytes(path), lines({"[Main]", "Left=3", "[U]", "Message=b"}));
+    }
+
+    void mixedLineEndsStayLineByLine() {
+        const QString path = file(QByteArray("[A]\r\nx=1\ny=2\r\n"));
+        SettingsFile sf = open(path);
+        sf.WriteString(u"A", u"y", QStringLiteral("3"));
+        sf.WriteString(u"A", u"z", QStringLiteral("4")); // a new line takes the first line end
+        QCOMPARE(readBytes(path), QByteArray("[A]\r\nx=1\ny=3\r\nz=4\r\n"));
+    }
+
+    void newFileIsUtf8WithLf() {
+        const QString path = file();
+        SettingsFile sf = open(path);
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 0);
+        QVERIFY(!QFile::exists(path)); // reading creates nothing
+        sf.WriteInteger(u"Main", u"Top", 0);
+        sf.WriteString(u"Будильник", u"Message", QStringLiteral("Время пришло..."));
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=0\n[Будильник]\nMessage=Время пришло...\n"));
+    }
+
+    // --- values ----------------------------------------------------------------
+
+    void awkwardTextsRoundTrip_data() {
+        QTest::addColumn<QString>("text");
+        const char* texts[] = {"",
+                               "  leading",
+                               "trailing  ",
+                               "\ttabs\t",
+                               "\"quoted\"",
+                               "'single'",
+                               "a=b=c",
+                               "=",
+                               "; not a comment",
+                               "# nor this",
+                               "[Main]",
+                               "[x",
+                               "y]",
+                               "C:\\Program Files\\app.exe",
+                               "Пора обедать!",
+                               "Ёлка ё №5 — «кавычки»",
+                               "😀 emoji",
+                               "¤"};
+        for (const char* t : texts)
+            QTest::newRow(t) << QString::fromUtf8(t);
+    }
+    void awkwardTextsRoundTrip() {
+        QFETCH(QString, text);
+        const QString path = file(utf8("[Main]\nTop=5\n[T]\nBefore=1\nAfter=2\n"));
+        {
+            SettingsFile sf = open(path);
+            sf.WriteString(u"T", u"Before", text);
+            sf.WriteString(u"T", u"Message", text);
+            sf.WriteString(text, u"App", text); // the text as a section name too
+            QCOMPARE(sf.ReadString(u"T", u"Message", QStringLiteral("<def>")), text);
+        }
+        SettingsFile fresh = open(path);
+        QCOMPARE(fresh.ReadString(u"T", u"Before", QStringLiteral("<def>")), text);
+        QCOMPARE(fresh.ReadString(u"T", u"Message", QStringLiteral("<def>")), text);
+        QCOMPARE(fresh.ReadString(u"T", u"After", QStringLiteral("<def>")), QStringLiteral("2"));
+        QCOMPARE(fresh.ReadInteger(u"Main", u"Top", 0), 5);
+        QStringList list;
+        fresh.ReadSections(list);
+        QCOMPARE(list.size(), 3);
+        QCOMPARE(list.at(2), text);
+        QCOMPARE(fresh.ReadString(text, u"App", QStringLiteral("<def>")), text);
+    }
+
+    void lineBreaksCannotForgeLines() {
+        const QString path = file(utf8("[Main]\nTop=5\n"));
+        SettingsFile sf = open(path);
+        sf.WriteString(u"T", u"Message", QStringLiteral("x\r\n[Main]\nTop=99"));
+        sf.WriteString(QStringLiteral("evil\n[Main]"), u"Top", QStringLiteral("1"));
+        SettingsFile fresh = open(path);
+        QCOMPARE(fresh.ReadInteger(u"Main", u"Top", 0), 5);
+        QCOMPARE(fresh.ReadString(u"T", u"Message", QString()), QStringLiteral("x  [Main] Top=99"));
+        QStringList list;
+        fresh.ReadSections(list);
+        QCOMPARE(list, (QStringList{QStringLiteral("Main"), QStringLiteral("T"),
+                                    QStringLiteral("evil [Main]")}));
+        QCOMPARE(fresh.ReadInteger(QStringLiteral("evil\n[Main]"), u"Top", 0), 1);
+    }
+
+    void keysTheFileCannotHoldAreRefused() {
+        const QByteArray before = "[Main]\nTop=5\n";
+        const QString path = file(before);
+        SettingsFile sf = open(path);
+        const QString expected = QStringLiteral("Unable to write to ") + path;
+        for (const QString& key :
+             {QStringLiteral("a=b"), QStringLiteral(""), QStringLiteral("  "),
+              QStringLiteral("[x]"), QStringLiteral(";c"), QStringLiteral("a\nb")})
+            QCOMPARE(errorOf([&] { sf.WriteString(u"Main", key, QStringLiteral("1")); }), expected);
+        QCOMPARE(readBytes(path), before);
+    }
+
+    void integers_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected");
+        const int def = -777;
+        QTest::newRow("decimal") << QStringLiteral("42") << 42;
+        QTest::newRow("blanks around") << QStringLiteral("  42\t") << 42;
+        QTest::newRow("negative") << QStringLiteral("-7") << -7;
+        QTest::newRow("plus") << QStringLiteral("+7") << 7;
+        QTest::newRow("leading zeros") << QStringLiteral("007") << 7;
+        QTest::newRow("hex 0x1F") << QStringLiteral("0x1F") << 31;
+        QTest::newRow("hex 0X1f") << QStringLiteral("0X1f") << 31;
+        QTest::newRow("hex one digit") << QStringLiteral("0x1") << 1;
+        QTest::newRow("hex max") << QStringLiteral("0x7FFFFFFF") << 2147483647;
+        QTest::newRow("0x alone") << QStringLiteral("0x") << def;
+        QTest::newRow("hex bad digit") << QStringLiteral("0x1G") << def;
+        QTest::newRow("hex too big") << QStringLiteral("0x80000000") << def;
+        QTest::newRow("negative hex") << QStringLiteral("-0x10") << def;
+        QTest::newRow("max") << QStringLiteral("2147483647") << 2147483647;
+        QTest::newRow("min") << QStringLiteral("-2147483648") << int(-2147483647 - 1);
+        QTest::newRow("above max") << QStringLiteral("2147483648") << def;
+        QTest::newRow("below min") << QStringLiteral("-2147483649") << def;
+        QTest::newRow("huge") << QStringLiteral("99999999999999999999999") << def;
+        QTest::newRow("word") << QStringLiteral("five") << def;
+        QTest::newRow("trailing junk") << QStringLiteral("12abc") << def;
+        QTest::newRow("inner blank") << QStringLiteral("1 2") << def;
+        QTest::newRow("sign alone") << QStringLiteral("-") << def;
+        QTest::newRow("empty") << QString() << def;
+        QTest::newRow("arabic digit") << QString::fromUtf8("\u0663") << def;
+        QTest::newRow("fullwidth digit") << QString::fromUtf8("\uFF11") << def;
+    }
+    void integers() {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        const QString path = file((QStringLiteral("[S]\nk=") + text + u'\n').toUtf8());
+        SettingsFile sf = open(path);
+        QCOMPARE(sf.ReadInteger(u"S", u"k", -777), expected);
+    }
+
+    void booleansAndIntegerWrites() {
+        const QString path = file(utf8("[S]\ntwo=2\nzero=0\nword=yes\nneg=-1\nhex=0x0\n"));
+        SettingsFile sf = open(path);
+        QCOMPARE(sf.ReadBool(u"S", u"two", false), true);
+        QCOMPARE(sf.ReadBool(u"S", u"neg", false), true);
+        QCOMPARE(sf.ReadBool(u"S", u"zero", true), false);
+        QCOMPARE(sf.ReadBool(u"S", u"hex", true), false);
+        QCOMPARE(sf.ReadBool(u"S", u"word", true), true);
+        QCOMPARE(sf.ReadBool(u"S", u"word", false), false);
+        QCOMPARE(sf.ReadBool(u"S", u"missing", true), true);
+        QCOMPARE(sf.ReadBool(u"nosection", u"two", false), false);
+        QCOMPARE(sf.ReadInteger(u"S", u"missing", 314), 314);
+        sf.WriteBool(u"S", u"t", true);
+        sf.WriteBool(u"S", u"f", false);
+        sf.WriteInteger(u"S", u"n", -2147483647 - 1);
+        QCOMPARE(sf.ReadString(u"S", u"t", QString()), QStringLiteral("1"));
+        QCOMPARE(sf.ReadString(u"S", u"f", QString()), QStringLiteral("0"));
+        QCOMPARE(sf.ReadString(u"S", u"n", QString()), QStringLiteral("-2147483648"));
+    }
+
+    void datesFollowTheShortDateFormat() {
+        const QString path = file(utf8("[T]\nUs=12/8/26\nBlank=  \nPadded= 09.12.2026 \n"));
+        SettingsFile sf = open(path);
+        const int today = m_clock.today();
+        const double dayAfter = daycount::fromDate(QDate(2026, 12, 9));
+        sf.WriteDate(u"T", u"Date", dayAfter + 0.75); // the time of day is not written
+        QCOMPARE(sf.ReadString(u"T", u"Date", QString()), QStringLiteral("09.12.2026"));
+        QCOMPARE(sf.ReadDate(u"T", u"Date", -1), dayAfter);
+        QCOMPARE(sf.ReadDate(u"T", u"Padded", -1), dayAfter);
+        // A date written under another format reads as the caller's default, today.
+        QCOMPARE(sf.ReadDate(u"T", u"Us", today), double(today));
+        QCOMPARE(sf.ReadDate(u"T", u"Blank", today), double(today));
+        QCOMPARE(sf.ReadDate(u"T", u"Missing", 123), 123.0);
+
+        SettingsFile us = open(path, RegionalFormats::us());
+        QCOMPARE(us.ReadDate(u"T", u"Us", -1), double(daycount::fromDate(QDate(2026, 12, 8))));
+        QCOMPARE(us.ReadDate(u"T", u"Date", -1), -1.0);
+    }
+
+    void timesFollowTheLongTimeFormat() {
+        const QString path = file(utf8("[T]\nBad1=24:00:00\nBad2=12:60:00\nBad3=12:00:60\n"
+                                       "Word=noon\nShort=7:05\n"));
+        SettingsFile sf = open(path);
+        sf.WriteTime(u"T", u"Time", 1.5); // a day and a half: the time of day only
+        QCOMPARE(sf.ReadString(u"T", u"Time", QString()), QStringLiteral("12:00:00"));
+        QCOMPARE(sf.ReadTime(u"T", u"Time", -1), 0.5);
+        sf.WriteTime(u"T", u"Exact", daycount::encodeTime(23, 59, 59));
+        QCOMPARE(sf.ReadTime(u"T", u"Exact", -1), daycount::encodeTime(23, 59, 59));
+        QCOMPARE(sf.ReadTime(u"T", u"Short", -1), daycount::encodeTime(7, 5, 0));
+        for (QStringView key : {u"Bad1", u"Bad2", u"Bad3", u"Word", u"Missing"})
+            QCOMPARE(sf.ReadTime(u"T", key, 0.25), 0.25);
+
+        SettingsFile us = open(path, RegionalFormats::us());
+        us.WriteTime(u"T", u"Time", 1.5);
+        QCOMPARE(us.ReadString(u"T", u"Time", QString()), QStringLiteral("12:00:00 PM"));
+        QCOMPARE(us.ReadTime(u"T", u"Time", -1), 0.5);
+        us.WriteTime(u"T", u"Time", 0.0);
+        QCOMPARE(us.ReadTime(u"T", u"Time", -1), 0.0);
+    }
+
+    // --- sections, erase, delete ----------------------------------------------
+
+    void duplicatesReadFirstAndListOnce() {
+        const QString path = file(utf8("[A]\nk=1\nk=2\n[B]\nx=1\n[a]\nk=3\ny=4\n"));
+        SettingsFile sf = open(path);
+        QStringList list;
+        sf.ReadSections(list);
+        QCOMPARE(list, (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+        QCOMPARE(sf.ReadInteger(u"a", u"K", 0), 1);
+        QCOMPARE(sf.ReadInteger(u"A", u"y", 0), 0); // only the first copy is read
+        sf.WriteInteger(u"A", u"k", 9);
+        QCOMPARE(readBytes(path), utf8("[A]\nk=9\nk=2\n[B]\nx=1\n[a]\nk=3\ny=4\n"));
+        // Deleting a key removes every copy in the section, so it then reads as missing.
+        sf.DeleteKey(u"A", u"k");
+        QCOMPARE(sf.ReadInteger(u"A", u"k", -1), -1);
+        QCOMPARE(readBytes(path), utf8("[A]\n[B]\nx=1\n[a]\nk=3\ny=4\n"));
+        // Erasing removes every copy of the section: a deleted task must not come back.
+        sf.EraseSection(u"a");
+        QCOMPARE(readBytes(path), utf8("[B]\nx=1\n"));
+        sf.ReadSections(list);
+        QCOMPARE(list, QStringList{QStringLiteral("B")});
+    }
+
+    void eraseAndDeleteOfWhatIsNotThereWriteNothing() {
+        const QByteArray before = "[A]\nk=1\n";
+        const QString path = file(before);
+        const ino_t inode = inodeOf(path);
+        SettingsFile sf = open(path);
+        sf.EraseSection(u"Nope");
+        sf.DeleteKey(u"A", u"nope");
+        sf.DeleteKey(u"Nope", u"k");
+        QCOMPARE(inodeOf(path), inode);
+        QCOMPARE(readBytes(path), before);
+
+        const QString missing = file();
+        SettingsFile none = open(missing);
+        none.EraseSection(u"A");
+        none.DeleteKey(u"A", u"k");
+        QVERIFY(!QFile::exists(missing));
+    }
+
+    void eraseKeepsNeighbours() {
+        const QString path =
+            file(utf8("[Main]\nTop=1\n[T1]\nMessage=a\n; note\n\n[T2]\nMessage=b\n"));
+        SettingsFile sf = open(path);
+        sf.EraseSection(u"t1");
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=1\n[T2]\nMessage=b\n"));
+    }
+
+    // --- encodings ------------------------------------------------------------
+
+    void windows1251FileReadAndTurnedIntoUtf8() {
+        // "[Задача]" and "Message=Пора обедать №5, ёж" in Windows-1251, CRLF.
+        const QByteArray cp1251 = "[Main]\r\nTop=5\r\n[\xC7\xE0\xE4\xE0\xF7\xE0]\r\n"
+                                  "Message=\xCF\xEE\xF0\xE0 \xEE\xE1\xE5\xE4\xE0\xF2\xFC "
+                                  "\xB9\x35, \xB8\xE6\r\n";
+        const QString path = file(cp1251);
+        SettingsFile sf = open(path);
+        QStringList list;
+        sf.ReadSections(list);
+        QCOMPARE(list, (QStringList{QStringLiteral("Main"), QString::fromUtf8("Задача")}));
+        QCOMPARE(sf.ReadString(QString::fromUtf8("задача"), u"Message", QString()),
+                 QString::fromUtf8("Пора обедать №5, ёж"));
+        QCOMPARE(readBytes(path), cp1251); // reading changes nothing
+        sf.WriteInteger(u"Main", u"Top", 6);
+        QCOMPARE(readBytes(path), utf8("[Main]\r\nTop=6\r\n[Задача]\r\n"
+                                       "Message=Пора обедать №5, ёж\r\n"));
+    }
+
+    void everyWindows1251ByteIsKept() {
+        QByteArray all = "[S]\nk=";
+        for (int b = 0x80; b <= 0xFF; ++b)
+            all.append(char(b));
+        all.append('\n');
+        const QString path = file(all);
+        SettingsFile sf = open(path);
+        const QString value = sf.ReadString(u"S", u"k", QString());
+        QCOMPARE(value.size(), 128);
+        QCOMPARE(value.at(0x40), QChar(0x0410));                       // 0xC0: А
+        QCOMPARE(value.at(0x7F), QChar(0x044F));                       // 0xFF: я
+        QCOMPARE(value.at(0x28), QChar(0x0401));                       // 0xA8: Ё
+        QCOMPARE(value.at(0x39), QChar(0x2116));                       // 0xB9: №
+        QCOMPARE(QSet<QChar>(value.begin(), value.end()).size(), 128); // no two bytes merge
+        sf.WriteString(u"S", u"other", QStringLiteral("x"));
+        QCOMPARE(open(path).ReadString(u"S", u"k", QString()), value);
+    }
+
+    void utf8WithByteOrderMarkKeepsIt() {
+        const QString path = file(utf8("\xEF\xBB\xBF[Main]\nTop=1\n"));
+        SettingsFile sf = open(path);
+        QStringList list;
+        sf.ReadSections(list);
+        QCOMPARE(list, QStringList{QStringLiteral("Main")});
+        sf.WriteInteger(u"Main", u"Top", 2);
+        QCOMPARE(readBytes(path), utf8("\xEF\xBB\xBF[Main]\nTop=2\n"));
+    }
+
+    // --- bad input -------------------------------------------------------------
+
+    void binaryGarbageNeitherCrashesNorLosesData() {
+        QRandomGenerator rng(20261208);
+        for (int round = 0; round < 50; ++round) {
+            QByteArray garbage(int(rng.bounded(1, 4000)), Qt::Uninitialized);
+            for (char& c : garbage) {
+                // Rich in the characters the format cares about.
+                static const char special[] = "[]=;\r\n \t#";
+                c = rng.bounded(4) == 0 ? special[rng.bounded(int(sizeof special - 1))]
+                                        : char(rng.bounded(256));
+            }
+            const QString path = file(garbage);
+            const auto before = snapshot(path);
+            SettingsFile sf = open(path);
+            QStringList list;
+            sf.ReadSections(list);
+            sf.WriteString(u"Zz-new", u"k", QStringLiteral("v"));
+            auto after = snapshot(path);
+            QCOMPARE(after.take(QStringLiteral("Zz-new") + QChar(0) + u"k"), QStringLiteral("v"));
+            QCOMPARE(after, before);
+        }
+    }
+
+    void asciiGarbageIsKeptByteForByte() {
+        QRandomGenerator rng(7);
+        QByteArray garbage(3000, Qt::Uninitialized);
+        for (char& c : garbage)
+            c = char(rng.bounded(0x80)); // NULs and control characters included
+        garbage.append('\n');
+        const QString path = file(garbage);
+        SettingsFile sf = open(path);
+        sf.WriteString(u"Zz-new", u"k", QStringLiteral("v"));
+        const QByteArray bytes = readBytes(path);
+        QVERIFY(bytes.startsWith(garbage));
+    }
+
+    void fileWithoutSectionsAndKeysBeforeTheFirst() {
+        const QString path = file(utf8("Top=1\nno equals here\n=novalue\n"));
+        SettingsFile sf = open(path);
+        QStringList list{QStringLiteral("stale")};
+        sf.ReadSections(list);
+        QVERIFY(list.isEmpty());
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", -1), -1);
+        sf.WriteInteger(u"Main", u"Top", 2);
+        QCOMPARE(readBytes(path), utf8("Top=1\nno equals here\n=novalue\n[Main]\nTop=2\n"));
+        const QString path2 = file(utf8("[S]\nplain line\nk=1\n  [  not closed\n"));
+        SettingsFile s2 = open(path2);
+        QCOMPARE(s2.ReadInteger(u"S", u"k", 0), 1);
+        s2.WriteInteger(u"S", u"j", 2);
+        QCOMPARE(readBytes(path2), utf8("[S]\nplain line\nk=1\nj=2\n  [  not closed\n"));
+    }
+
+    void headerForms() {
+        const QString path = file(utf8("  [Indented]  \nk=1\n[Trailing] ; note\nk=2\n[a]b]\nk=3\n"
+                                       "[]\nk=4\n"));
+        SettingsFile sf = open(path);
+        QStringList list;
+        sf.ReadSections(list);
+        QCOMPARE(list, (QStringList{QStringLiteral("Indented"), QStringLiteral("Trailing"),
+                                    QStringLiteral("a]b"), QString()}));
+        QCOMPARE(sf.ReadInteger(u"trailing", u"k", 0), 2);
+        QCOMPARE(sf.ReadInteger(u"a]b", u"k", 0), 3);
+        QCOMPARE(sf.ReadInteger(u"", u"k", 0), 4);
+    }
+
+    void veryLongLines() {
+        const QString big(1 << 20, u'ж');
+        const QString path = file((QStringLiteral("[S]\nk=") + big + u'\n').toUtf8());
+        SettingsFile sf = open(path);
+        QCOMPARE(sf.ReadString(u"S", u"k", QString()), big);
+        sf.WriteString(u"S", u"j", big + big);
+        SettingsFile fresh = open(path);
+        QCOMPARE(fresh.ReadString(u"S", u"j", QString()), big + big);
+        QCOMPARE(fresh.ReadString(u"S", u"k", QString()), big);
+    }
+
+    void pathThatIsNotAFile() {
+        const QString dir = m_tmp.filePath(QStringLiteral("adir.ini"));
+        QVERIFY(QDir().mkpath(dir));
+        SettingsFile sf = open(dir);
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", 3), 3);
+        QStringList list{QStringLiteral("stale")};
+        sf.ReadSections(list);
+        QVERIFY(list.isEmpty());
+        QCOMPARE(errorOf([&] { sf.WriteInteger(u"Main", u"Top", 1); }),
+                 QStringLiteral("Unable to write to ") + dir);
+        QVERIFY(QFileInfo(dir).isDir());
+    }
+
+    // --- refused writes and the atomic replace -----------------------------------
+
+    void readOnlyFileRefusesWrites() {
+        const QString path = file(utf8("[Main]\nTop=1\n"));
+        SettingsFile sf = open(path);
+        sf.WriteInteger(u"Main", u"Top", 2); // written before the refusal: stays
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+        const QByteArray before = readBytes(path);
+        const QString expected = QStringLiteral("Unable to write to ") + path;
+        QCOMPARE(errorOf([&] { sf.WriteInteger(u"Main", u"Left", 3); }), expected);
+        QCOMPARE(errorOf([&] { sf.WriteString(u"New", u"k", QStringLiteral("v")); }), expected);
+        QCOMPARE(errorOf([&] { sf.EraseSection(u"Main"); }), expected);
+        sf.DeleteKey(u"Main", u"Top"); // refused, silently
+        QCOMPARE(readBytes(path), before);
+        QCOMPARE(modeOf(path), mode_t(0444));
+        // The refused changes are not remembered either.
+        QCOMPARE(sf.ReadInteger(u"Main", u"Left", -1), -1);
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", -1), 2);
+        QStringList list;
+        sf.ReadSections(list);
+        QCOMPARE(list, QStringList{QStringLiteral("Main")});
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+        sf.WriteInteger(u"Main", u"Left", 3);
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=2\nLeft=3\n"));
+    }
+
+    void refusalsAsAnOrdinaryUser() {
+        const QString dir = m_tmp.filePath(QStringLiteral("user"));
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(::chmod(QFile::encodeName(m_tmp.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(dir).constData(), 0777) == 0);
+        const QString result = asUnprivileged([&]() -> QString {
+            QString fails;
+            const QString err = QStringLiteral("Unable to write to ");
+            // A file without read or write permission: defaults, and no write over it.
+            const QString locked = dir + QStringLiteral("/locked.ini");
+            writeBytes(locked, "[Main]\nTop=7\n");
+            ::chmod(QFile::encodeName(locked).constData(), 0);
+            SettingsFile a(locked, RegionalFormats::russian(), m_clock);
+            if (a.ReadInteger(u"Main", u"Top", -1) != -1)
+                fails += QStringLiteral("unreadable file read; ");
+            fails += expectEq(QStringLiteral("unreadable write"),
+                              errorOf([&] { a.WriteInteger(u"Main", u"Top", 1); }), err + locked);
+            ::chmod(QFile::encodeName(locked).constData(), 0600);
+            fails +=
+                expectEq(QStringLiteral("unreadable content"), QString::fromUtf8(readBytes(locked)),
+                         QStringLiteral("[Main]\nTop=7\n"));
+
+            // A folder that lets us write the file but not create one beside it.
+            const QString sub = dir + QStringLiteral("/ro");
+            QDir().mkpath(sub);
+            const QString inside = sub + QStringLiteral("/u.ini");
+            writeBytes(inside, "[Main]\nTop=1\n");
+            ::chmod(QFile::encodeName(sub).constData(), 0555);
+            SettingsFile b(inside, RegionalFormats::russian(), m_clock);
+            const QString inPlace = errorOf([&] { b.WriteInteger(u"Main", u"Top", 2); });
+            fails +=
+                expectEq(QStringLiteral("in-place write"), inPlace, QStringLiteral("<no error>"));
+            fails +=
+                expectEq(QStringLiteral("in-place content"), QString::fromUtf8(readBytes(inside)),
+                         QStringLiteral("[Main]\nTop=2\n"));
+            // ...while a missing file there cannot be created.
+            const QString absent = sub + QStringLiteral("/absent.ini");
+            SettingsFile c(absent, RegionalFormats::russian(), m_clock);
+            fails += expectEq(QStringLiteral("create in read-only folder"),
+                              errorOf([&] { c.WriteInteger(u"Main", u"Top", 2); }), err + absent);
+            if (QFile::exists(absent))
+                fails += QStringLiteral("file appeared; ");
+            // First start there gives way to sets.ini, which is not created.
+            fails += expectEq(QStringLiteral("path in read-only folder"),
+                              chooseSettingsPath(sub, QStringLiteral("ivan")),
+                              sub + QStringLiteral("/sets.ini"));
+            if (QFile::exists(sub + QStringLiteral("/sets.ini")) ||
+                QFile::exists(sub + QStringLiteral("/ivan.ini")))
+                fails += QStringLiteral("a file was created in the read-only folder; ");
+            ::chmod(QFile::encodeName(sub).constData(), 0755);
+            return fails;
+        });
+        QVERIFY2(result.isEmpty(), qPrintable(result));
+    }
+
+    void writesReplaceAtomicallyAndKeepPermissions() {
+        const QString dir = m_tmp.filePath(QStringLiteral("atomic"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = dir + QStringLiteral("/s.ini");
+        writeBytes(path, "[Main]\nTop=1\n");
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0640) == 0);
+        const ino_t inode = inodeOf(path);
+        SettingsFile sf = open(path);
+        sf.WriteInteger(u"Main", u"Top", 2);
+        QVERIFY(inodeOf(path) != inode); // a new file took the old one's place
+        QCOMPARE(modeOf(path), mode_t(0640));
+        QCOMPARE(listDir(dir), QStringList{QStringLiteral("s.ini")}); // no temporary left
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=2\n"));
+    }
+
+    void symbolicLinkStaysALink() {
+        const QString dir = m_tmp.filePath(QStringLiteral("link"));
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("/real")));
+        const QString target = dir + QStringLiteral("/real/s.ini");
+        const QString link = dir + QStringLiteral("/s.ini");
+        writeBytes(target, "[Main]\nTop=1\n");
+        QVERIFY(QFile::link(target, link));
+        SettingsFile sf = open(link);
+        sf.WriteInteger(u"Main", u"Top", 2);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readBytes(target), utf8("[Main]\nTop=2\n"));
+    }
+
+    // --- the parsed copy and changes on disk ----------------------------------------
+
+    void handEditsAreSeenAtTheNextRead() {
+        const QString path = file(utf8("[Main]\nTop=5\n"));
+        SettingsFile sf = open(path);
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 5);
+        sf.WriteInteger(u"Main", u"Left", 1);
+        QCOMPARE(sf.ReadInteger(u"Main", u"Left", 0), 1);
+
+        // In place, same size, same inode: only the times tell. Wait out the
+        // file system's coarse clock as any real edit would.
+        QThread::msleep(20);
+        const ino_t inode = inodeOf(path);
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const QByteArray bytes = f.readAll().replace("Top=5", "Top=6");
+            QVERIFY(f.seek(0));
+            QVERIFY(f.write(bytes) == bytes.size());
+        }
+        QCOMPARE(inodeOf(path), inode);
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 6);
+
+        // Replaced by another file of the same size and modification time: the
+        // inode tells.
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
+        const QString other = path + QStringLiteral(".new");
+        {
+            QByteArray bytes = readBytes(path).replace("Top=6", "Top=7");
+            writeBytes(other, bytes);
+        }
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(other).constData(), times, 0) == 0);
+        QVERIFY(::rename(QFile::encodeName(other).constData(),
+                         QFile::encodeName(path).constData()) == 0);
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 7);
+
+        // A write after a hand edit keeps the edit.
+        sf.WriteInteger(u"Main", u"Height", 300);
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=7\nLeft=1\nHeight=300\n"));
+
+        // Removed: defaults again; the next write starts a new file.
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", -1), -1);
+        sf.WriteInteger(u"Main", u"Top", 8);
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=8\n"));
+    }
+
+    // --- where the file is ----------------------------------------------------------
+
+    void firstStartPath() {
+        const QString dir = m_tmp.filePath(QStringLiteral("start"));
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = chooseSettingsPath(dir, QStringLiteral("ivan"));
+        QCOMPARE(path, dir + QStringLiteral("/ivan.ini"));
+        QVERIFY(QFileInfo(path).isFile());
+        QCOMPARE(QFileInfo(path).size(), 0);
+        // What start-up does first: read Top and write it back, making Main the first section.
+        SettingsFile sf = open(path);
+        sf.WriteInteger(keys::MainSection, keys::Top,
+                        sf.ReadInteger(keys::MainSection, keys::Top, keys::DefaultTop));
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=0\n"));
+        // Found again as it is, and with a trailing slash on the folder.
+        QCOMPARE(chooseSettingsPath(dir + u'/', QStringLiteral("ivan")), path);
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=0\n"));
+        // Cyrillic user names are fine file names.
+        QCOMPARE(chooseSettingsPath(dir, QString::fromUtf8("Пётр")),
+                 dir + QString::fromUtf8("/Пётр.ini"));
+        QVERIFY(QFile::exists(dir + QString::fromUtf8("/Пётр.ini")));
+    }
+
+    void firstStartFallsBackToSetsIni() {
+        const QString dir = m_tmp.filePath(QStringLiteral("fallback"));
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("/a")));
+        const QString sets = dir + QStringLiteral("/sets.ini");
+        QCOMPARE(chooseSettingsPath(dir, QStringLiteral("a/b")), sets);
+        QVERIFY(!QFile::exists(dir + QStringLiteral("/a/b.ini")));
+        QCOMPARE(chooseSettingsPath(dir, QString()), sets);
+        QCOMPARE(chooseSettingsPath(dir, QStringLiteral("nul") + QChar(0) + u'x'), sets);
+        QCOMPARE(chooseSettingsPath(dir, QString(300, u'x')), sets); // name too long
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("/taken.ini")));
+        QCOMPARE(chooseSettingsPath(dir, QStringLiteral("taken")), sets);
+        const QString gone = dir + QStringLiteral("/no/such/folder");
+        QCOMPARE(chooseSettingsPath(gone, QStringLiteral("ivan")),
+                 gone + QStringLiteral("/sets.ini"));
+        QCOMPARE(listDir(dir), (QStringList{QStringLiteral("a"), QStringLiteral("taken.ini")}));
+        QVERIFY(listDir(dir + QStringLiteral("/a")).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"
