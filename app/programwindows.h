@@ -1,0 +1,29 @@
+#pragma once
+
+#include "tfmtocsiner.h"
+
+#include <memory>
+
+class TfmAvtor;
+class TfmMsg;
+class TfmWeek;
+
+// The program's four windows, created once in their order (main, alarm,
+// About, week-day picker) and destroyed in the reverse order, so the picker
+// still finds the settings file open when it goes.
+class ProgramWindows final {
+public:
+    explicit ProgramWindows(ShellContext context);
+    ~ProgramWindows();
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
+
+    // Another copy runs on this desktop; only the main window was made.
+    bool isSecondCopy() const { return fmTocsiner->isSecondCopy(); }
+    void showAtStart() { fmTocsiner->showAtStart(); }
+
+    std::unique_ptr<TfmTocsiner> fmTocsiner;
+    std::unique_ptr<TfmMsg> fmMsg;
+    std::unique_ptr<TfmAvtor> fmAvtor;
+    std::unique_ptr<TfmWeek> fmWeek;
+};

@@ -1,0 +1,80 @@
+#include "fakeplatform.h"
+
+#include "autostart.h"
+
+#include <QDir>
+#include <QSet>
+
+namespace {
+
+QSet<QString>& heldInstances() {
+    static QSet<QString> held;
+    return held;
+}
+
+class FakeInstanceLock final : public InstanceLock {
+public:
+    explicit FakeInstanceLock(QString name) : m_name(std::move(name)) {
+        heldInstances().insert(m_name);
+    }
+    ~FakeInstanceLock() override { heldInstances().remove(m_name); }
+
+private:
+    QString m_name;
+};
+
+} // namespace
+
+void FakeTrayIcon::add() {
+    ++m_adds;
+    m_added = true;
+}
+
+void FakeTrayIcon::remove() {
+    ++m_removes;
+    m_added = false;
+}
+
+FakePlatform::FakePlatform() = default;
+FakePlatform::~FakePlatform() = default;
+
+std::unique_ptr<InstanceLock> FakePlatform::claimInstance() {
+    if (heldInstances().contains(instanceName))
+        return nullptr;
+    return std::make_unique<FakeInstanceLock>(instanceName);
+}
+
+std::unique_ptr<TrayIcon> FakePlatform::createTrayIcon(const QIcon& icon, const QString& tip) {
+    auto tray = std::make_unique<FakeTrayIcon>(icon, tip);
+    m_tray = tray.get();
+    QObject::connect(tray.get(), &QObject::destroyed, [this, raw = tray.get()] {
+        if (m_tray == raw)
+            m_tray = nullptr;
+    });
+    ++m_traysCreated;
+    return tray;
+}
+
+QString FakePlatform::autostartFolder() const {
+    if (!autostart.isEmpty())
+        return autostart;
+    return autostart::folderFrom(qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
+}
+
+void FakePlatform::information(QWidget*, const QString& text) {
+    boxes.append({Box::Information, text});
+}
+
+bool FakePlatform::question(QWidget*, const QString& text) {
+    boxes.append({Box::Question, text});
+    return answers.isEmpty() ? false : answers.takeFirst();
+}
+
+void FakePlatform::errorBox(QWidget*, const QString& text) {
+    boxes.append({Box::Error, text});
+}
+
+bool FakePlatform::openWithDefaultHandler(const QString& pathOrUrl) {
+    opened.append(pathOrUrl);
+    return true;
+}

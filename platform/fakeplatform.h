@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform.h"
+
+#include <QIcon>
+#include <QList>
+#include <QStringList>
+
+// A tray icon that tests click on.
+class FakeTrayIcon final : public TrayIcon {
+    Q_OBJECT
+public:
+    FakeTrayIcon(QIcon icon, QString tip) : m_icon(std::move(icon)), m_tip(std::move(tip)) {}
+
+    void add() override;
+    void remove() override;
+    bool isAdded() const override { return m_added; }
+
+    const QIcon& icon() const { return m_icon; }
+    const QString& tip() const { return m_tip; }
+    int addCount() const { return m_adds; }
+    int removeCount() const { return m_removes; }
+
+    void doubleClick() { Q_EMIT doubleClicked(); }
+    void releaseRightButton(QPoint at) { Q_EMIT rightButtonReleased(at); }
+
+private:
+    QIcon m_icon;
+    QString m_tip;
+    bool m_added = false;
+    int m_adds = 0;
+    int m_removes = 0;
+};
+
+// The platform of the window tests: boxes answer from a script and are
+// recorded, the instance lock lives in this process, no icon reaches a desktop.
+class FakePlatform final : public Platform {
+public:
+    struct Box {
+        enum Kind { Information, Question, Error } kind;
+        QString text;
+    };
+
+    FakePlatform();
+    ~FakePlatform() override;
+
+    QString userName() const override { return user; }
+    QString programPath() const override { return program; }
+    std::unique_ptr<InstanceLock> claimInstance() override;
+    bool isSystemTrayAvailable() const override { return trayAvailable; }
+    std::unique_ptr<TrayIcon> createTrayIcon(const QIcon& icon, const QString& tip) override;
+    QString autostartFolder() const override;
+    void information(QWidget* parent, const QString& text) override;
+    bool question(QWidget* parent, const QString& text) override;
+    void errorBox(QWidget* parent, const QString& text) override;
+    bool openWithDefaultHandler(const QString& pathOrUrl) override;
+
+    // The last icon created, while it lives.
+    FakeTrayIcon* trayIcon() const { return m_tray; }
+    int trayIconsCreated() const { return m_traysCreated; }
+
+    QString user = QStringLiteral("tester");
+    QString program = QStringLiteral("/opt/zvonarka/zvonarka");
+    // Empty: the rule of the real platform, from XDG_CONFIG_HOME and HOME.
+    QString autostart;
+    bool trayAvailable = true;
+    // The instance lock's name; copies with the same name exclude each other.
+    QString instanceName = QStringLiteral("desktop");
+    // Answers to questions, first to last; an empty script answers No.
+    QList<bool> answers;
+    QList<Box> boxes;
+    QStringList opened;
+
+private:
+    FakeTrayIcon* m_tray = nullptr;
+    int m_traysCreated = 0;
+};

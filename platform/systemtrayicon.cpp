@@ -1,0 +1,73 @@
+#include "systemtrayicon.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QSystemTrayIcon>
+
+SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip)
+    : m_icon(new QSystemTrayIcon(icon, this)) {
+    m_icon->setToolTip(tip);
+    connect(m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                switch (reason) {
+                case QSystemTrayIcon::DoubleClick:
+                    Q_EMIT doubleClicked();
+                    break;
+                case QSystemTrayIcon::Context:
+                    if (QGuiApplication::mouseButtons() & Qt::RightButton) {
+                        // Pressed now: the menu waits for the release.
+                        if (!m_watchingRelease) {
+                            m_watchingRelease = true;
+                            qApp->installEventFilter(this);
+                        }
+                    } else {
+                        // Trays that report the whole click (StatusNotifierItem hosts).
+                        Q_EMIT rightButtonReleased(QCursor::pos());
+                    }
+                    break;
+                default:
+                    // A single click, the middle button: nothing.
+                    break;
+                }
+            });
+}
+
+SystemTrayIcon::~SystemTrayIcon() {
+    stopWatchingRelease();
+}
+
+bool SystemTrayIcon::isSystemTrayAvailable() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void SystemTrayIcon::add() {
+    m_icon->show();
+}
+
+void SystemTrayIcon::remove() {
+    stopWatchingRelease();
+    m_icon->hide();
+}
+
+bool SystemTrayIcon::isAdded() const {
+    return m_icon->isVisible();
+}
+
+void SystemTrayIcon::stopWatchingRelease() {
+    if (m_watchingRelease) {
+        m_watchingRelease = false;
+        qApp->removeEventFilter(this);
+    }
+}
+
+bool SystemTrayIcon::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* me = static_cast<QMouseEvent*>(event);
+        if (me->button() == Qt::RightButton) {
+            stopWatchingRelease();
+            Q_EMIT rightButtonReleased(me->globalPosition().toPoint());
+        }
+    }
+    return TrayIcon::eventFilter(watched, event);
+}
