@@ -68,8 +68,10 @@ void Schedule::RecalcSchedule() {
                 }
             }
 
-            const double d = m_settings.ReadDate(name, keys::Date, m_clock.today());
+            // Read after the countdown start, so it holds that start's date.
+            double d = m_settings.ReadDate(name, keys::Date, m_clock.today());
             if (gap == 0.0 && m_clock.today() >= d) {
+                bool advanced = true;
                 switch (m_settings.ReadInteger(name, keys::DayOrWeek, 0)) {
                 case 0:
                     // Still ahead today: counting from yesterday keeps N = 1 on today.
@@ -79,13 +81,18 @@ void Schedule::RecalcSchedule() {
                     AdvanceTaskDate(name, 0);
                     break;
                 default:
+                    advanced = false;
                     break;
                 }
+                // Only a moved task needs its date read back; every key read
+                // costs a look-up in the file, which adds up over many tasks.
+                if (advanced)
+                    d = m_settings.ReadDate(name, keys::Date, m_clock.today());
             }
 
             EvTable.Names.append(name);
             EvTable.Times.append(t);
-            EvTable.Dates.append(m_settings.ReadDate(name, keys::Date, m_clock.today()));
+            EvTable.Dates.append(d);
             EvTable.Count = i + 1;
         }
     } catch (...) {

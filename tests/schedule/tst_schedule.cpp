@@ -549,7 +549,9 @@ void TestSchedule::thousandTasks() {
     for (int i = 0; i < n; ++i) {
         const QString name = QStringLiteral("task %1").arg(i);
         const QTime time = QTime(0, 0).addSecs((i * 7919) % 86400);
-        text += section(name) + kv(keys::Time, timeText(time));
+        // A countdown's "00:00:00" means not started yet.
+        text += section(name) +
+                kv(keys::Time, i % 3 == 2 ? QStringLiteral("00:00:00") : timeText(time));
         switch (i % 3) {
         case 0: // every 2 days, from a past date
             text +=
