@@ -96,7 +96,9 @@ IniDocument::Line IniDocument::makeLine(QString text, LineEnd end) {
             line.name = t.sliced(b + 1, close - b - 1).toString();
         }
     }
-    if (line.kind == Kind::Other && b < e && t[b] != u';' && t[b] != u'#') {
+    // A line that opens with "[" is never a key line, or a value holding "]"
+    // could turn a key line into a header when it is written.
+    if (b < e && t[b] != u'[' && t[b] != u';' && t[b] != u'#') {
         if (const qsizetype eq = t.indexOf(u'='); eq >= 0) {
             const QStringView key = trimBlanks(t.first(eq));
             if (!key.isEmpty()) {
@@ -117,8 +119,10 @@ IniDocument IniDocument::parse(const QByteArray& bytes) {
         doc.m_bom = true;
         body = body.sliced(3);
     }
-    // The mark is handled above; a second one is text and must stay.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    // The mark is handled above; a second one is text and must stay. Stateless:
+    // a sequence cut off by the end of the file is an error, not a wait for more.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                       QStringConverter::Flag::Stateless);
     QString text = decoder.decode(body);
     if (decoder.hasError()) {
         doc.m_utf8 = false;
@@ -193,13 +197,16 @@ qsizetype IniDocument::findKey(qsizetype header, QStringView key) const {
 
 void IniDocument::insertLine(qsizetype at, QString text) {
     // The line before an inserted one must end, or the two would run together.
-    if (at > 0 && m_lines[size_t(at - 1)].end == LineEnd::None)
-        m_lines[size_t(at - 1)].end = m_newLineEnd;
+    // A CR it ends with would merge into an LF after it: give it a CRLF of its own.
+    if (at > 0 && m_lines[size_t(at - 1)].end == LineEnd::None) {
+        Line& before = m_lines[size_t(at - 1)];
+        before.end = before.text.endsWith(u'\r') ? LineEnd::CrLf : m_newLineEnd;
+    }
     m_lines.insert(m_lines.begin() + at, makeLine(std::move(text), m_newLineEnd));
 }
 
 std::optional<QString> IniDocument::value(QStringView section, QStringView key) const {
-    const QString name = storableText(section);
+    const QString name = storableName(section);
     const qsizetype header = findSection(name);
     if (header < 0)
         return std::nullopt;
@@ -213,9 +220,9 @@ std::optional<QString> IniDocument::value(QStringView section, QStringView key) 
 bool IniDocument::setValue(QStringView section, QStringView key, QStringView value) {
     if (!isStorableKey(key))
         return false;
-    const QString name = storableText(section);
+    const QString name = storableName(section);
     const QStringView k = trimBlanks(key);
-    const QString v = storableText(value);
+    const QString v = storableValue(value);
 
     const qsizetype header = findSection(name);
     if (header < 0) {
@@ -259,7 +266,7 @@ QStringList IniDocument::sections() const {
 
 QStringList IniDocument::keys(QStringView section) const {
     QStringList names;
-    const qsizetype header = findSection(storableText(section));
+    const qsizetype header = findSection(storableName(section));
     if (header < 0)
         return names;
     QSet<QString> seen;
@@ -280,7 +287,7 @@ QStringList IniDocument::keys(QStringView section) const {
 bool IniDocument::eraseSection(QStringView section) {
     // Every copy goes: otherwise a duplicate further down would take the erased
     // section's place and a deleted task would come back.
-    const QString name = storableText(section);
+    const QString name = storableName(section);
     bool erased = false;
     for (qsizetype header = findSection(name); header >= 0; header = findSection(name, header)) {
         const qsizetype end = sectionEnd(header);
@@ -291,7 +298,7 @@ bool IniDocument::eraseSection(QStringView section) {
 }
 
 bool IniDocument::deleteKey(QStringView section, QStringView key) {
-    const qsizetype header = findSection(storableText(section));
+    const qsizetype header = findSection(storableName(section));
     if (header < 0)
         return false;
     // Every copy in the section goes, so the key then reads as missing.
@@ -306,18 +313,18 @@ bool IniDocument::deleteKey(QStringView section, QStringView key) {
 
 bool IniDocument::isStorableKey(QStringView key) {
     const QStringView k = trimBlanks(key);
-    if (k.isEmpty() || k.contains(u'=') || storableText(k) != k)
+    if (k.isEmpty() || k.contains(u'=') || storableName(k) != k)
         return false;
     const Line line = makeLine(k + u'=', LineEnd::Lf);
     return line.kind == Kind::Key && line.name == k;
 }
 
-QString IniDocument::storableText(QStringView text) {
+QString IniDocument::storableName(QStringView text) {
     QString out = text.toString();
     const qsizetype n = out.size();
     for (qsizetype i = 0; i < n; ++i) {
         QChar& c = out[i];
-        if (c == u'\n' || c == u'\r') {
+        if (c == u'\n') {
             c = u' ';
         } else if (c.isHighSurrogate() && i + 1 < n && out[i + 1].isLowSurrogate()) {
             ++i;
@@ -326,5 +333,13 @@ QString IniDocument::storableText(QStringView text) {
             c = QChar::ReplacementCharacter;
         }
     }
+    return out;
+}
+
+QString IniDocument::storableValue(QStringView text) {
+    QString out = storableName(text);
+    // A CR at the end would join the line end and be read as part of it.
+    if (out.endsWith(u'\r'))
+        out.back() = u' ';
     return out;
 }

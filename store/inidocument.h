@@ -16,9 +16,9 @@
 // - a header: after leading blanks, "[" ... "]"; the name is everything between
 //   "[" and the last "]" when the line ends there, otherwise up to the first "]";
 // - a comment: the first non-blank character is ";" or "#";
-// - a key line: holds "=" and a non-blank key before it; the key is the text
-//   before the first "=" without surrounding blanks, the value is everything
-//   after that "=", untouched;
+// - a key line: does not open with "[", holds "=" and a non-blank key before
+//   it; the key is the text before the first "=" without surrounding blanks,
+//   the value is everything after that "=", untouched;
 // - anything else is kept and ignored.
 // A duplicated section or key: the first one is read and written.
 class IniDocument final {
@@ -33,7 +33,8 @@ public:
 
     std::optional<QString> value(QStringView section, QStringView key) const;
     // False, with nothing changed, when the key cannot be written as a key line
-    // (see isStorableKey). Line breaks in the section name or value become blanks.
+    // (see isStorableKey). See storableName() and storableValue() for the few
+    // characters that cannot be stored as they are.
     bool setValue(QStringView section, QStringView key, QStringView value);
     // Names in file order, each once (the first spelling of a duplicate).
     QStringList sections() const;
@@ -44,13 +45,17 @@ public:
     // Removes the key from the section as read (every copy of it). True when anything went.
     bool deleteKey(QStringView section, QStringView key);
 
-    // A key the file can hold: not blank, no "=", nothing storableText() would
+    // A key the file can hold: not blank, no "=", nothing storableName() would
     // change, and not read back as a header or a comment.
     static bool isStorableKey(QStringView key);
-    // A single-line text as it is stored: each CR and LF becomes a blank, since
-    // a line break would split the line and could forge a header; a lone
-    // surrogate, which UTF-8 cannot hold, becomes U+FFFD.
-    static QString storableText(QStringView text);
+    // A section name as it is stored and looked up: each LF becomes a blank,
+    // since a line break would split the line and could forge a header; a lone
+    // surrogate, which UTF-8 cannot hold, becomes U+FFFD. Names read from a
+    // file never hold either, so every listed name is found as it is.
+    static QString storableName(QStringView text);
+    // A value as it is stored: as a name, and a CR at its very end becomes a
+    // blank. Every other text reads back exactly as written.
+    static QString storableValue(QStringView text);
 
     bool readAsUtf8() const { return m_utf8; }
     qsizetype lineCount() const { return qsizetype(m_lines.size()); }

@@ -110,16 +110,16 @@ QByteArray utf8(const char* s) {
     return QByteArray(s);
 }
 
-// Every (section, key) pair as read, through a fresh object so no cache helps.
-QMap<QString, QString> snapshot(const QString& path) {
-    const QByteArray bytes = readBytes(path);
-    const IniDocument doc = IniDocument::parse(bytes);
-    QMap<QString, QString> all;
+// Every section, key and value as read, in file order, through a fresh parse
+// so no cache helps.
+QList<QStringList> snapshot(const QString& path) {
+    const IniDocument doc = IniDocument::parse(readBytes(path));
+    QList<QStringList> all;
     const QStringList sections = doc.sections();
     for (const QString& s : sections) {
         const QStringList keys = doc.keys(s);
         for (const QString& k : keys)
-            all.insert(s + QChar(0) + k, doc.value(s, k).value_or(QStringLiteral("<missing>")));
+            all.append({s, k, doc.value(s, k).value_or(QStringLiteral("<missing>"))});
     }
     return all;
 }
@@ -190,6 +190,16 @@ private Q_SLOTS:
                                              "[New]\n"
                                              "Action=0\n"));
         QCOMPARE(sf.ReadInteger(u"main", u"left", 0), 30);
+    }
+
+    void lastLineEndingInCrWithoutLineEnd() {
+        // "v\r" then LF would read as a CRLF line end and lose the CR.
+        const QString path = file(QByteArray("[S]\nk=v\r"));
+        SettingsFile sf = open(path);
+        QCOMPARE(sf.ReadString(u"S", u"k", QString()), QStringLiteral("v\r"));
+        sf.WriteString(u"S", u"j", QStringLiteral("1"));
+        QCOMPARE(open(path).ReadString(u"S", u"k", QString()), QStringLiteral("v\r"));
+        QCOMPARE(readBytes(path), QByteArray("[S]\nk=v\r\r\nj=1\n"));
     }
 
     void keyAddedToEmptySectionAndFileWithoutLastLineEnd() {
@@ -298,7 +308,12 @@ private Q_SLOTS:
         sf.WriteString(QStringLiteral("evil\n[Main]"), u"Top", QStringLiteral("1"));
         SettingsFile fresh = open(path);
         QCOMPARE(fresh.ReadInteger(u"Main", u"Top", 0), 5);
-        QCOMPARE(fresh.ReadString(u"T", u"Message", QString()), QStringLiteral("x  [Main] Top=99"));
+        // A CR inside a value is harmless and kept; only line feeds and a last CR go.
+        QCOMPARE(fresh.ReadString(u"T", u"Message", QString()),
+                 QStringLiteral("x\r [Main] Top=99"));
+        sf.WriteString(u"T", u"Cr", QStringLiteral("ends in CR\r"));
+        sf.WriteString(u"T", u"After", QStringLiteral("1"));
+        QCOMPARE(open(path).ReadString(u"T", u"Cr", QString()), QStringLiteral("ends in CR "));
         QStringList list;
         fresh.ReadSections(list);
         QCOMPARE(list, (QStringList{QStringLiteral("Main"), QStringLiteral("T"),
@@ -311,9 +326,9 @@ private Q_SLOTS:
         const QString path = file(before);
         SettingsFile sf = open(path);
         const QString expected = QStringLiteral("Unable to write to ") + path;
-        for (const QString& key :
-             {QStringLiteral("a=b"), QStringLiteral(""), QStringLiteral("  "),
-              QStringLiteral("[x]"), QStringLiteral(";c"), QStringLiteral("a\nb")})
+        for (const QString& key : {QStringLiteral("a=b"), QStringLiteral(""), QStringLiteral("  "),
+                                   QStringLiteral("[x]"), QStringLiteral("[x"),
+                                   QStringLiteral(";c"), QStringLiteral("a\nb")})
             QCOMPARE(errorOf([&] { sf.WriteString(u"Main", key, QStringLiteral("1")); }), expected);
         QCOMPARE(readBytes(path), before);
     }
@@ -503,6 +518,16 @@ private Q_SLOTS:
         QCOMPARE(open(path).ReadString(u"S", u"k", QString()), value);
     }
 
+    void sequenceCutOffAtTheEndIsNotUtf8() {
+        // Valid UTF-8 up to a last lone lead byte: the whole file is Windows-1251,
+        // and the last byte is a character like any other.
+        const QString path = file(QByteArray("[S]\nk=\xD0\xB6\xD0"));
+        SettingsFile sf = open(path);
+        QCOMPARE(sf.ReadString(u"S", u"k", QString()), QString::fromUtf8("Р¶Р"));
+        sf.WriteString(u"S", u"j", QStringLiteral("1"));
+        QCOMPARE(readBytes(path), utf8("[S]\nk=Р¶Р\nj=1\n"));
+    }
+
     void utf8WithByteOrderMarkKeepsIt() {
         const QString path = file(utf8("\xEF\xBB\xBF[Main]\nTop=1\n"));
         SettingsFile sf = open(path);
@@ -532,7 +557,8 @@ private Q_SLOTS:
             sf.ReadSections(list);
             sf.WriteString(u"Zz-new", u"k", QStringLiteral("v"));
             auto after = snapshot(path);
-            QCOMPARE(after.take(QStringLiteral("Zz-new") + QChar(0) + u"k"), QStringLiteral("v"));
+            QCOMPARE(after.takeLast(), (QStringList{QStringLiteral("Zz-new"), QStringLiteral("k"),
+                                                    QStringLiteral("v")}));
             QCOMPARE(after, before);
         }
     }
@@ -568,7 +594,7 @@ private Q_SLOTS:
 
     void headerForms() {
         const QString path = file(utf8("  [Indented]  \nk=1\n[Trailing] ; note\nk=2\n[a]b]\nk=3\n"
-                                       "[]\nk=4\n"));
+                                       "[]\nk=4\n[j=5\n"));
         SettingsFile sf = open(path);
         QStringList list;
         sf.ReadSections(list);
@@ -577,6 +603,8 @@ private Q_SLOTS:
         QCOMPARE(sf.ReadInteger(u"trailing", u"k", 0), 2);
         QCOMPARE(sf.ReadInteger(u"a]b", u"k", 0), 3);
         QCOMPARE(sf.ReadInteger(u"", u"k", 0), 4);
+        // A line opening with "[" is never a key line, even without a closing "]".
+        QCOMPARE(sf.ReadInteger(u"", u"[j", 0), 0);
     }
 
     void veryLongLines() {
