@@ -1,3 +1,4 @@
+#include "apperror.h"
 #include "clock.h"
 #include "daycount.h"
 #include "keys.h"
@@ -10,6 +11,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -72,6 +75,7 @@ private Q_SLOTS:
     void firedCountdownRestartsPastMidnight();
     void otherRuleMovesNothing();
     void thousandTasks();
+    void refusedWriteStopsWithWholeEntries();
 
 private:
     void setNow(QDate d, QTime t) { m_clock.set(d, t); }
@@ -602,6 +606,36 @@ void TestSchedule::thousandTasks() {
         if (i % 3 != 2)
             QCOMPARE(stored(name, keys::Date), dateText(expected));
     }
+}
+
+void TestSchedule::refusedWriteStopsWithWholeEntries() {
+    // The store refuses to replace a read-only file, even for root.
+    setNow(kTue, QTime(19, 0));
+    writeFile(kMain + section(QStringLiteral("late")) + kv(keys::Date, dateText(today() + 2)) +
+              kv(keys::Time, QStringLiteral("21:00:00")) + section(QStringLiteral("early")) +
+              kv(keys::Date, dateText(today() + 1)) + kv(keys::Time, QStringLiteral("06:00:00")) +
+              section(QStringLiteral("due")) + kv(keys::Date, dateText(today() - 1)) +
+              kv(keys::Time, QStringLiteral("08:00:00")) + section(QStringLiteral("after")) +
+              kv(keys::Date, dateText(today() + 3)) + kv(keys::Time, QStringLiteral("07:00:00")));
+    QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0444) == 0);
+    const QByteArray before = fileBytes();
+
+    schedule().ActEvArmed = true;
+    QString error;
+    try {
+        schedule().RecalcSchedule();
+    } catch (const AppError& e) {
+        error = e.message();
+    }
+    QCOMPARE(error, QStringLiteral("Unable to write to ") + m_path);
+    QCOMPARE(fileBytes(), before);
+    QVERIFY(!schedule().ActEvArmed);
+    // The tasks finished before the refusal, sorted; nothing of the rest.
+    const TEvRec& t = schedule().EvTable;
+    checkShape(t);
+    QCOMPARE(t.Names, (QStringList{QStringLiteral("early"), QStringLiteral("late")}));
+    QCOMPARE(t.Dates, (QList<double>{double(today() + 1), double(today() + 2)}));
+    QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0644) == 0);
 }
 
 QTEST_GUILESS_MAIN(TestSchedule)
