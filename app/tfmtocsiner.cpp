@@ -199,7 +199,7 @@ void TfmTocsiner::FormShow() {
 }
 
 void TfmTocsiner::FormResize() {
-    if (!isVisible() || !m_settings)
+    if (!isVisible() || !m_settings || m_adjustingFrame)
         return;
     const QRect outer = frameGeometry();
     m_settings->WriteInteger(keys::MainSection, keys::Height, outer.height());
@@ -249,15 +249,20 @@ void TfmTocsiner::applyPendingOuterSize() {
         return;
     m_outerSizePending = false;
     const QSize client = m_outerSize - frame;
-    if (client != size())
+    if (client != size()) {
+        // Reaching the stored size is no resize of the user's: nothing to store.
+        m_adjustingFrame = true;
         resize(client);
+        m_adjustingFrame = false;
+    }
 }
 
 void TfmTocsiner::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
         guarded([this] { FormShow(); });
-        // Frame extents arrive from the window manager after mapping.
+        guarded([this] { applyPendingOuterSize(); });
+        // Under a window manager the frame extents arrive after mapping.
         QTimer::singleShot(300, this, [this] { guarded([this] { applyPendingOuterSize(); }); });
     }
 }

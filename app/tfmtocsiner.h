@@ -161,6 +161,7 @@ private:
     bool m_startHidden = false;
     bool m_destroyed = false;
     bool m_outerSizePending = false;
+    bool m_adjustingFrame = false;
     QSize m_outerSize;
     int m_moveRequests = 0;
 };

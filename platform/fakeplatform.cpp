@@ -26,11 +26,13 @@ private:
 } // namespace
 
 void FakeTrayIcon::add() {
+    m_log->append(QStringLiteral("add"));
     ++m_adds;
     m_added = true;
 }
 
 void FakeTrayIcon::remove() {
+    m_log->append(QStringLiteral("remove"));
     ++m_removes;
     m_added = false;
 }
@@ -45,7 +47,7 @@ std::unique_ptr<InstanceLock> FakePlatform::claimInstance() {
 }
 
 std::unique_ptr<TrayIcon> FakePlatform::createTrayIcon(const QIcon& icon, const QString& tip) {
-    auto tray = std::make_unique<FakeTrayIcon>(icon, tip);
+    auto tray = std::make_unique<FakeTrayIcon>(icon, tip, &trayLog);
     m_tray = tray.get();
     QObject::connect(tray.get(), &QObject::destroyed, [this, raw = tray.get()] {
         if (m_tray == raw)

@@ -10,7 +10,8 @@
 class FakeTrayIcon final : public TrayIcon {
     Q_OBJECT
 public:
-    FakeTrayIcon(QIcon icon, QString tip) : m_icon(std::move(icon)), m_tip(std::move(tip)) {}
+    FakeTrayIcon(QIcon icon, QString tip, QStringList* log)
+        : m_icon(std::move(icon)), m_tip(std::move(tip)), m_log(log) {}
 
     void add() override;
     void remove() override;
@@ -27,6 +28,7 @@ public:
 private:
     QIcon m_icon;
     QString m_tip;
+    QStringList* m_log;
     bool m_added = false;
     int m_adds = 0;
     int m_removes = 0;
@@ -70,6 +72,8 @@ public:
     QList<bool> answers;
     QList<Box> boxes;
     QStringList opened;
+    // "add" and "remove" of every tray icon, in order.
+    QStringList trayLog;
 
 private:
     FakeTrayIcon* m_tray = nullptr;

@@ -20,7 +20,9 @@ void RadioGroup::setItems(const QStringList& items) {
         m_buttons.append(b);
         b->show();
     }
-    if (m_index >= m_items.size())
+    // An index chosen before the items (the form sets its texts last) holds
+    // when it names one of them.
+    if (m_index >= m_items.size() || m_index < -1)
         m_index = -1;
     if (m_index >= 0)
         m_buttons.at(m_index)->setChecked(true);
@@ -37,6 +39,10 @@ QRadioButton* RadioGroup::button(int index) const {
 }
 
 void RadioGroup::setItemIndex(int index) {
+    if (m_buttons.isEmpty()) {
+        m_index = index;
+        return;
+    }
     if (index < -1 || index >= m_buttons.size())
         index = -1;
     if (index == m_index)

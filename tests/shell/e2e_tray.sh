@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The real program on a private X server with a real tray host: its icon docks,
+# a double click shows the hidden window, a right click opens the tray menu,
+# and "Закрыть" from that menu ends the program, which stores its position.
+set -uo pipefail
+program=${1:?program path}
+for tool in Xvfb trayer xdotool xwininfo; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- program output"; cat "$work/out.log" 2>/dev/null; exit 1; }
+
+# A free display number.
+for n in $(seq 150 250); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { disp=":$n"; break; }
+done
+export DISPLAY=$disp
+unset WAYLAND_DISPLAY
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start"
+
+trayer --edge top --align right --widthtype pixel --width 120 --height 32 --expand false \
+       --transparent false --tint 0xffffff >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+
+mkdir -p "$work/run" "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+# Start hidden, so the first double click is what shows the window.
+printf '[Main]\nTop=20\nHideOnStart=1\n' > "$work/run/$(id -un).ini"
+(cd "$work/run" && exec "$program") >"$work/out.log" 2>&1 &
+app=$!
+pids+=($app)
+
+main_window() { xdotool search --name '^Звонарька 2.5 by Korvel$' 2>/dev/null | head -1; }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+
+# The icon docks in trayer: a window of the program inside the tray's window.
+icon=""
+for _ in $(seq 100); do
+  for w in $(xdotool search --class TfmTocsiner 2>/dev/null); do
+    geo=$(xwininfo -id "$w" 2>/dev/null)
+    if echo "$geo" | grep -q 'Map State: IsViewable' && [ "$w" != "$(main_window)" ]; then
+      width=$(echo "$geo" | awk '/Width:/{print $2}')
+      [ "${width:-0}" -le 64 ] && icon=$w && break
+    fi
+  done
+  [ -n "$icon" ] && break
+  sleep 0.1
+done
+[ -n "$icon" ] || fail "no tray icon docked"
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+ix=$((X + WIDTH / 2)); iy=$((Y + HEIGHT / 2))
+echo "tray icon $icon at $ix,$iy"
+
+win=$(main_window)
+[ -n "$win" ] && viewable "$win" && fail "window shown although HideOnStart=1"
+
+# A single click does nothing.
+xdotool mousemove "$ix" "$iy" click 1
+sleep 0.8
+win=$(main_window)
+[ -n "$win" ] && viewable "$win" && fail "a single click showed the window"
+
+# A double click shows it.
+xdotool mousemove "$ix" "$iy" click --repeat 2 --delay 80 1
+shown=""
+for _ in $(seq 50); do
+  win=$(main_window)
+  [ -n "$win" ] && viewable "$win" && { shown=1; break; }
+  sleep 0.1
+done
+[ -n "$shown" ] || fail "double click did not show the window"
+echo "double click showed the window"
+xprop -id "$win" WM_CLASS | grep -q '"TfmTocsiner"' || fail "X11 class is not TfmTocsiner"
+
+# The right button: the menu pops up at the cursor when the button is released.
+menus_before=$(xwininfo -root -children | grep -c 'zvonarka')
+xdotool mousemove "$ix" "$iy" mousedown 3
+sleep 0.5
+menu=""
+for w in $(xdotool search --onlyvisible --class TfmTocsiner 2>/dev/null); do
+  [ "$w" = "$win" ] || [ "$w" = "$icon" ] || menu=$w
+done
+[ -z "$menu" ] || fail "the menu opened on the press, not the release"
+xdotool mouseup 3
+for _ in $(seq 30); do
+  for w in $(xdotool search --onlyvisible --class TfmTocsiner 2>/dev/null); do
+    [ "$w" = "$win" ] || [ "$w" = "$icon" ] || menu=$w
+  done
+  [ -n "$menu" ] && break
+  sleep 0.1
+done
+[ -n "$menu" ] || fail "right click did not open the tray menu"
+eval "$(xdotool getwindowgeometry --shell "$menu")"
+echo "menu $menu at $X,$Y size ${WIDTH}x$HEIGHT (cursor $ix,$iy)"
+[ $((X - ix)) -le 2 ] && [ $((ix - X)) -le 2 ] || {
+  # A menu that would leave the screen is moved back onto it by Qt.
+  [ $((X + WIDTH)) -ge 1020 ] || fail "menu not at the cursor"
+}
+unset menus_before
+
+# "Закрыть" is the last item: the program ends and stores its position.
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 8)) click 1
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app" 2>/dev/null && fail "Закрыть did not end the program"
+wait "$app"; rc=$?
+[ "$rc" -eq 0 ] || fail "exit code $rc"
+ini="$work/run/$(id -un).ini"
+grep -q '^Left=' "$ini" || fail "Left not stored"
+grep -q '^Top=' "$ini" || fail "Top not stored"
+echo "PASS"

@@ -1,0 +1,172 @@
+#include "autostart.h"
+#include "instancelock.h"
+#include "systemplatform.h"
+#include "systemtrayicon.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void autostartFolderRules();
+    void desktopEntryQuotesAnyProgramPath_data();
+    void desktopEntryQuotesAnyProgramPath();
+    void writeEntryCreatesFolderAndReplaces();
+    void writeEntryRefusedLeavesNothing();
+    void instanceLockExcludesASecondHolder();
+    void instanceLockNameFollowsTheDisplay();
+    void trayIconReportsOnlyDoubleAndRightClicks();
+    void boxTextBreaksLinesAtCarriageReturns();
+};
+
+void TestPlatform::autostartFolderRules() {
+    QCOMPARE(autostart::folderFrom(QStringLiteral("/cfg"), QStringLiteral("/home/u")),
+             QStringLiteral("/cfg/autostart"));
+    QCOMPARE(autostart::folderFrom(QString(), QStringLiteral("/home/u")),
+             QStringLiteral("/home/u/.config/autostart"));
+    // A relative XDG_CONFIG_HOME is not valid and is ignored.
+    QCOMPARE(autostart::folderFrom(QStringLiteral("cfg"), QStringLiteral("/home/u")),
+             QStringLiteral("/home/u/.config/autostart"));
+    QCOMPARE(autostart::folderFrom(QStringLiteral("/cfg/"), QStringLiteral("/home/u")),
+             QStringLiteral("/cfg/autostart"));
+}
+
+void TestPlatform::desktopEntryQuotesAnyProgramPath_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("exec");
+    QTest::newRow("plain") << QStringLiteral("/opt/z/zvonarka")
+                           << QStringLiteral("\"/opt/z/zvonarka\"");
+    QTest::newRow("spaces") << QStringLiteral("/home/u/Мои программы/zvonarka")
+                            << QStringLiteral("\"/home/u/Мои программы/zvonarka\"");
+    QTest::newRow("reserved") << QStringLiteral("/a/$x`y\"z/100%/zv")
+                              << QStringLiteral("\"/a/\\\\$x\\\\`y\\\\\"z/100%%/zv\"");
+    QTest::newRow("backslash") << QStringLiteral("/a\\b/zv")
+                               << QStringLiteral("\"/a\\\\\\\\b/zv\"");
+}
+
+void TestPlatform::desktopEntryQuotesAnyProgramPath() {
+    QFETCH(QString, program);
+    QFETCH(QString, exec);
+    const QString dir = program.left(program.lastIndexOf(u'/'));
+    const QByteArray text =
+        autostart::desktopEntry(QStringLiteral("Звонарька 2.5"), program, QString(), dir);
+    const QStringList lines = QString::fromUtf8(text).split(u'\n');
+    QCOMPARE(lines.at(0), QStringLiteral("[Desktop Entry]"));
+    QVERIFY(lines.contains(QStringLiteral("Type=Application")));
+    QVERIFY(lines.contains(QStringLiteral("Name=Звонарька 2.5")));
+    QVERIFY(lines.contains(QStringLiteral("Exec=") + exec));
+    QVERIFY(lines.contains(QStringLiteral("Path=") + autostart::escapeValue(dir)));
+
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(QStringLiteral("Звонарька 2.5.desktop"));
+    QVERIFY(autostart::writeEntry(path, text));
+    QProcess validate;
+    validate.start(QStringLiteral("desktop-file-validate"), {path});
+    if (!validate.waitForStarted())
+        QSKIP("desktop-file-validate is not installed");
+    QVERIFY(validate.waitForFinished());
+    QCOMPARE(QString::fromUtf8(validate.readAllStandardOutput()), QString());
+    QCOMPARE(validate.exitCode(), 0);
+}
+
+void TestPlatform::writeEntryCreatesFolderAndReplaces() {
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath(QStringLiteral("a/b/autostart/e.desktop"));
+    QVERIFY(autostart::writeEntry(path, "one\n"));
+    QVERIFY(autostart::writeEntry(path, "two\n"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("two\n"));
+    // No temporary file left beside it.
+    QCOMPARE(QDir(tmp.filePath(QStringLiteral("a/b/autostart"))).entryList(QDir::Files),
+             QStringList({QStringLiteral("e.desktop")}));
+}
+
+void TestPlatform::writeEntryRefusedLeavesNothing() {
+    QTemporaryDir tmp;
+    const QString file = tmp.filePath(QStringLiteral("file"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+    QVERIFY(!autostart::writeEntry(file + QStringLiteral("/autostart/e.desktop"), "e\n"));
+    QVERIFY(QFileInfo(file).isFile());
+    // A folder where the entry should go.
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("d/e.desktop")));
+    QVERIFY(!autostart::writeEntry(tmp.filePath(QStringLiteral("d/e.desktop")), "e\n"));
+}
+
+void TestPlatform::instanceLockExcludesASecondHolder() {
+    QTemporaryDir tmp;
+    auto first = FileInstanceLock::claim(tmp.path(), QStringLiteral("zv.lock"));
+    QVERIFY(first);
+    QVERIFY(!FileInstanceLock::claim(tmp.path(), QStringLiteral("zv.lock")));
+    // Another desktop has its own lock.
+    QVERIFY(FileInstanceLock::claim(tmp.path(), QStringLiteral("zv-other.lock")));
+    first.reset();
+    QVERIFY(FileInstanceLock::claim(tmp.path(), QStringLiteral("zv.lock")));
+    // A runtime folder that is not there yet is made.
+    QVERIFY(FileInstanceLock::claim(tmp.filePath(QStringLiteral("new/dir")), QStringLiteral("l")));
+}
+
+void TestPlatform::instanceLockNameFollowsTheDisplay() {
+    const QByteArray oldDisplay = qgetenv("DISPLAY");
+    const QByteArray oldWayland = qgetenv("WAYLAND_DISPLAY");
+    qputenv("DISPLAY", ":1.0");
+    qunsetenv("WAYLAND_DISPLAY");
+    const QString x = FileInstanceLock::defaultName();
+    QVERIFY(x.startsWith(QStringLiteral("zvonarka-")));
+    QVERIFY(x.endsWith(QStringLiteral("-_1.0.lock")));
+    qputenv("DISPLAY", ":2");
+    QVERIFY(FileInstanceLock::defaultName() != x);
+    // Wayland wins over X11; slashes never reach the file name.
+    qputenv("WAYLAND_DISPLAY", "/run/user/wayland-0");
+    QVERIFY(!FileInstanceLock::displayId().contains(u'/'));
+    QVERIFY(FileInstanceLock::displayId().contains(QStringLiteral("wayland-0")));
+    qputenv("DISPLAY", oldDisplay);
+    if (oldWayland.isEmpty())
+        qunsetenv("WAYLAND_DISPLAY");
+    else
+        qputenv("WAYLAND_DISPLAY", oldWayland);
+}
+
+void TestPlatform::trayIconReportsOnlyDoubleAndRightClicks() {
+    SystemTrayIcon tray(QIcon(), QStringLiteral("Звонарька 2.5"));
+    auto* icon = tray.findChild<QSystemTrayIcon*>();
+    QVERIFY(icon);
+    QCOMPARE(icon->toolTip(), QStringLiteral("Звонарька 2.5"));
+    QSignalSpy doubles(&tray, &TrayIcon::doubleClicked);
+    QSignalSpy rights(&tray, &TrayIcon::rightButtonReleased);
+    Q_EMIT icon->activated(QSystemTrayIcon::Trigger);
+    Q_EMIT icon->activated(QSystemTrayIcon::MiddleClick);
+    QCOMPARE(doubles.size(), 0);
+    QCOMPARE(rights.size(), 0);
+    Q_EMIT icon->activated(QSystemTrayIcon::DoubleClick);
+    QCOMPARE(doubles.size(), 1);
+    // No button held: a tray that reports the whole click.
+    Q_EMIT icon->activated(QSystemTrayIcon::Context);
+    QCOMPARE(rights.size(), 1);
+    QCOMPARE(doubles.size(), 1);
+    // Add and remove, any number of times.
+    tray.add();
+    tray.add();
+    QVERIFY(tray.isAdded());
+    tray.remove();
+    tray.remove();
+    QVERIFY(!tray.isAdded());
+}
+
+void TestPlatform::boxTextBreaksLinesAtCarriageReturns() {
+    QCOMPARE(boxText(QStringLiteral("a\rb")), QStringLiteral("a\nb"));
+    QCOMPARE(boxText(QStringLiteral("a\r\nb\nc")), QStringLiteral("a\nb\nc"));
+}
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
