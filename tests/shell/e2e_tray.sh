@@ -3,7 +3,7 @@
 # a double click shows the hidden window, a right click opens the tray menu,
 # and "Закрыть" from that menu ends the program, which stores its position.
 set -uo pipefail
-program=${1:?program path}
+program=$(readlink -f "${1:?program path}")
 for tool in Xvfb trayer xdotool xwininfo; do
   command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
 done
