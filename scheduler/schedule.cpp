@@ -54,7 +54,8 @@ void Schedule::RecalcSchedule() {
     // a table of whole tasks and never an unfilled entry that looks like one.
     try {
         for (int i = 0; i < count; ++i) {
-            const QString& name = SectionList.at(i);
+            // A copy: the list is refilled by any recalculation this one leads to.
+            const QString name = SectionList.at(i);
             const double gap = m_settings.ReadTime(name, keys::TimeGap, 0.0);
             double t = m_settings.ReadTime(name, keys::Time, 0.0);
 
