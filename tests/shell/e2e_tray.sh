@@ -18,16 +18,18 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; echo "--- program output"; cat "$work/out.log" 2>/dev/null; exit 1; }
 
-# A free display number.
-for n in $(seq 150 250); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { disp=":$n"; break; }
-done
-export DISPLAY=$disp
-unset WAYLAND_DISPLAY
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and tells its number, so parallel tests
+# never collide.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$work/display")"
+unset WAYLAND_DISPLAY
 for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
-xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start"
+xwininfo -root >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
 
 trayer --edge bottom --align left --widthtype pixel --width 120 --height 32 --expand false \
        --transparent false --tint 0xffffff >/dev/null 2>&1 &
@@ -121,6 +123,28 @@ find_icon
 xdotool mousemove "$ix" "$iy" click --repeat 2 --delay 80 1
 wait_viewable || fail "the icon did not answer after the toggles"
 echo "icon still answers"
+
+# A second copy while the first runs, shown or hidden: it exits 0 at once,
+# shows nothing and writes nothing.
+ini="$work/run/$(id -un).ini"
+for state in shown hidden; do
+  if [ "$state" = hidden ]; then
+    xdotool mousemove --window "$(main_window)" 189 187 click 1
+    sleep 0.7
+  fi
+  before=$(stat -c '%Y.%y %s' "$ini"; md5sum < "$ini")
+  windows_before=$(xwininfo -root -children | grep -c '^ *0x')
+  (cd "$work/run" && exec timeout 10 "$program") >>"$work/out.log" 2>&1
+  rc=$?
+  [ "$rc" -eq 0 ] || fail "second copy ($state) ended with $rc"
+  [ "$(stat -c '%Y.%y %s' "$ini"; md5sum < "$ini")" = "$before" ] || fail "second copy ($state) wrote the settings file"
+  [ "$(xwininfo -root -children | grep -c '^ *0x')" -eq "$windows_before" ] || fail "second copy ($state) left a window"
+  [ "$(tray_icons | wc -l)" -eq 1 ] || fail "second copy ($state) added a tray icon"
+done
+echo "second copy: exit 0, nothing shown or written"
+find_icon
+xdotool mousemove "$ix" "$iy" click --repeat 2 --delay 80 1
+wait_viewable || fail "the first copy no longer answers"
 
 # The right button: the menu pops up at the cursor when the button is released.
 xdotool mousemove "$ix" "$iy" mousedown 3
