@@ -1,4 +1,5 @@
 #include "clock.h"
+#include "icons.h"
 #include "programwindows.h"
 #include "systemplatform.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char* argv[]) {
     // The program lives on in the tray with every window hidden; it ends when
     // the main window closes.
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(icons::alarmClock());
 
     SystemPlatform platform;
     SystemClock clock;
