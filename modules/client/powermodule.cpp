@@ -1,0 +1,18 @@
+#include "powermodule.h"
+
+#include "modulefile.h"
+#include "powerapi.h"
+
+#include <utility>
+
+PowerModule::PowerModule(QString programDir) : m_dir(std::move(programDir)) {}
+
+QString PowerModule::fileName() {
+    return QString::fromLatin1(ZV_POWER_MODULE_FILE);
+}
+
+void PowerModule::NT_Reboot(int code) {
+    const ModuleFile module(m_dir, ZV_POWER_MODULE_FILE);
+    if (const auto reboot = moduleFunction<zv_nt_reboot_fn>(module, ZV_POWER_REBOOT_SYMBOL))
+        reboot(code);
+}
