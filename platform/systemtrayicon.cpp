@@ -62,7 +62,10 @@ void SystemTrayIcon::stopWatchingRelease() {
 }
 
 bool SystemTrayIcon::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        // A new press anywhere means the release of the icon's press was lost.
+        stopWatchingRelease();
+    } else if (event->type() == QEvent::MouseButtonRelease) {
         const auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::RightButton) {
             stopWatchingRelease();
