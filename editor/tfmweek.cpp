@@ -1,6 +1,11 @@
 #include "tfmweek.h"
 #include "ui_tfmweek.h"
 
+#include "tfmtocsiner.h"
+
+#include <QApplication>
+#include <QListWidgetItem>
+
 TfmWeek::TfmWeek(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
@@ -11,10 +16,99 @@ TfmWeek::TfmWeek(QWidget* parent)
     setFixedSize(size());
     // Closing hides it; the program ends only with the main window.
     setAttribute(Qt::WA_QuitOnClose, false);
+    // Loading a week-day task shows it beside the editor; the keyboard stays
+    // where the user works.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 }
 
-TfmWeek::~TfmWeek() = default;
+TfmWeek::~TfmWeek() {
+    if (m_main != nullptr) {
+        qApp->removeEventFilter(this);
+        FormDestroy();
+    }
+}
+
+void TfmWeek::attachMain(TfmTocsiner* main) {
+    if (m_main != nullptr)
+        qApp->removeEventFilter(this);
+    m_main = main;
+    if (m_main == nullptr)
+        return;
+    // Sees a press in another window before that window does: the lost
+    // activation is handled before the click that caused it.
+    qApp->installEventFilter(this);
+    FormCreate();
+}
 
 bool TfmWeek::isPinned() const {
     return ui->cbHold->isChecked();
+}
+
+void TfmWeek::ClearAllDays() {
+    for (int i = 0; i < ui->clbWeek->count(); ++i)
+        ui->clbWeek->item(i)->setCheckState(Qt::Unchecked);
+}
+
+void TfmWeek::ShowDays(const QString& week) {
+    ClearAllDays();
+    for (QChar c : week) {
+        const int day = c.unicode() - u'0';
+        if (day >= 0 && day < ui->clbWeek->count())
+            ui->clbWeek->item(day)->setCheckState(Qt::Checked);
+    }
+}
+
+QString TfmWeek::tickedDays() const {
+    QString week;
+    for (int i = 0; i < ui->clbWeek->count(); ++i)
+        if (ui->clbWeek->item(i)->checkState() == Qt::Checked)
+            week.append(QChar(u'0' + i));
+    return week;
+}
+
+void TfmWeek::FormCreate() {
+    if (m_main != nullptr)
+        m_main->guarded([this] { m_main->LoadWeekSets(); });
+}
+
+void TfmWeek::FormDeactivate() {
+    if (m_main != nullptr)
+        m_main->guarded([this] { m_main->WriteWeek(); });
+}
+
+void TfmWeek::FormDestroy() {
+    if (m_main != nullptr)
+        m_main->guarded([this] { m_main->SaveWeekSets(); });
+}
+
+void TfmWeek::deactivated() {
+    if (!m_active)
+        return;
+    m_active = false;
+    FormDeactivate();
+}
+
+void TfmWeek::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (isActiveWindow())
+        m_active = true;
+    else
+        deactivated();
+}
+
+void TfmWeek::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // Hidden while active: that is a loss of activation too.
+    deactivated();
+}
+
+bool TfmWeek::eventFilter(QObject* watched, QEvent* event) {
+    if (m_active && (event->type() == QEvent::MouseButtonPress ||
+                     event->type() == QEvent::MouseButtonDblClick)) {
+        if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && w->window() != this)
+            deactivated();
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -8,16 +8,46 @@ namespace Ui {
 class TfmWeek;
 }
 
+class TfmTocsiner;
+
 // The week-day picker: a small window above the others with the seven days
 // and a pin box. Created hidden at start-up, afterwards only shown and hidden.
 class TfmWeek final : public QWidget {
     Q_OBJECT
 public:
     explicit TfmWeek(QWidget* parent = nullptr);
+    // Runs FormDestroy while the main window is still there.
     ~TfmWeek() override;
+
+    // Ties the picker to the main window, whose settings it keeps: runs
+    // FormCreate. Null unties it.
+    void attachMain(TfmTocsiner* main);
 
     // The pin box "Закрепить окно" is ticked.
     bool isPinned() const;
 
+    void ClearAllDays();
+    // Ticks the days of a WeekString; characters other than 0..6 are ignored.
+    void ShowDays(const QString& week);
+    // The ticked days as a WeekString: ascending digits, no separators.
+    QString tickedDays() const;
+
+    void FormCreate();
+    void FormDeactivate();
+    void FormDestroy();
+
     std::unique_ptr<Ui::TfmWeek> ui;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Runs FormDeactivate once for an activation that is over.
+    void deactivated();
+
+    TfmTocsiner* m_main = nullptr;
+    // Active since the last FormDeactivate.
+    bool m_active = false;
 };

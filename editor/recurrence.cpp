@@ -1,0 +1,131 @@
+// The repeat rule of the task editor: every N days from a date, or on chosen
+// week-days with the picker window; and the picker's place and pin.
+#include "tfmtocsiner.h"
+#include "ui_tfmtocsiner.h"
+#include "ui_tfmweek.h"
+
+#include "clock.h"
+#include "daycount.h"
+#include "keys.h"
+#include "platform.h"
+#include "schedule.h"
+#include "settingsfile.h"
+#include "tfmweek.h"
+
+namespace {
+
+const QString kDateBeforeToday = QStringLiteral(
+    "Указанная дата меньше текущей!\rЗадание сработает в ближайший подходящий день.");
+
+} // namespace
+
+void TfmTocsiner::rgDaysClick() {
+    const int rule = ui->rgDays->itemIndex();
+    // 1, 2. Only a change into week-day mode shows the picker; nothing here
+    // hides it.
+    if (rule == 1 && fmWeek != nullptr &&
+        (CurrentTaskName.isEmpty() ||
+         m_settings->ReadInteger(CurrentTaskName, keys::DayOrWeek, 0) == 0))
+        fmWeek->show();
+    // 3. "Week" and "Date" stay as they are.
+    if (autoRecording()) {
+        m_settings->WriteInteger(CurrentTaskName, keys::DayOrWeek, rule);
+        reschedule();
+    }
+}
+
+void TfmTocsiner::OnAirDateCloseUp() {
+    // Only a warning: the date stays as picked.
+    if (daycount::fromDate(ui->OnAirDate->date()) < m_clock.today())
+        m_platform.information(this, kDateBeforeToday);
+}
+
+void TfmTocsiner::OnAirDateExit() {
+    if (!autoRecording())
+        return;
+    m_settings->WriteDate(CurrentTaskName, keys::Date, daycount::fromDate(ui->OnAirDate->date()));
+    // The schedule moves a date of today or earlier on; the picker then shows
+    // the day the task will really fire.
+    reschedule();
+    ui->OnAirDate->setDate(
+        daycount::toDate(m_settings->ReadDate(CurrentTaskName, keys::Date, m_clock.today())));
+}
+
+bool TfmTocsiner::edDayKeyPress(QChar key) {
+    if (key == u'\x1b' && !CurrentTaskName.isEmpty())
+        ui->edDay->setText(m_settings->ReadString(CurrentTaskName, keys::Day, QStringLiteral("1")));
+    return (key >= u'0' && key <= u'9') || key == u'\b';
+}
+
+void TfmTocsiner::edDayExit() {
+    if (!autoRecording())
+        return;
+    const QString day = ui->edDay->text();
+    // A new N restarts the interval from today.
+    if (day != m_settings->ReadString(CurrentTaskName, keys::Day, QStringLiteral("1")))
+        m_settings->WriteDate(CurrentTaskName, keys::Date, m_clock.today());
+    m_settings->WriteString(CurrentTaskName, keys::Day, day);
+    reschedule();
+    ui->OnAirDate->setDate(
+        daycount::toDate(m_settings->ReadDate(CurrentTaskName, keys::Date, m_clock.today())));
+}
+
+void TfmTocsiner::WriteWeek() {
+    if (fmWeek == nullptr)
+        return;
+    // 1-3. In week-day mode an empty choice means today.
+    const int today = m_clock.today();
+    const int todayDigit = daycount::weekDayDigit(today);
+    const bool weekDays = ui->rgDays->itemIndex() == 1;
+    QString week = fmWeek->tickedDays();
+    if (week.isEmpty() && weekDays)
+        week = QString(QChar(u'0' + todayDigit));
+    WeekString = week;
+    // 4.
+    if (!autoRecording())
+        return;
+    // 5.
+    m_settings->WriteString(CurrentTaskName, keys::Week, week);
+    // 6. The next chosen day from today on; today itself only while the
+    // task's time is still ahead.
+    if (weekDays) {
+        const double now = m_clock.timeNow();
+        const double taskTime = m_settings->ReadTime(CurrentTaskName, keys::Time, now);
+        const int first = week.front().unicode() - u'0';
+        const int last = week.back().unicode() - u'0';
+        int next = today + 7 - todayDigit + first;
+        if (!(last < todayDigit || (last == todayDigit && now >= taskTime))) {
+            for (QChar c : std::as_const(week)) {
+                const int d = c.unicode() - u'0';
+                if (d > todayDigit || (d == todayDigit && now < taskTime)) {
+                    next = today + (d - todayDigit);
+                    break;
+                }
+            }
+        }
+        m_settings->WriteDate(CurrentTaskName, keys::Date, next);
+        ui->OnAirDate->setDate(daycount::toDate(next));
+    }
+    // 7.
+    reschedule();
+}
+
+void TfmTocsiner::LoadWeekSets() {
+    if (fmWeek == nullptr)
+        return;
+    const int left =
+        m_settings->ReadInteger(keys::MainSection, keys::WeekLeft, x() + keys::WeekLeftOffset);
+    const int top =
+        m_settings->ReadInteger(keys::MainSection, keys::WeekTop, y() + keys::WeekTopOffset);
+    fmWeek->move(left, top);
+    fmWeek->ui->cbHold->setChecked(m_settings->ReadBool(keys::MainSection, keys::WeekHold, false));
+    ui->lbDay->setText(fmWeek->ui->clbWeek->item(daycount::weekDayDigit(m_clock.today()))->text());
+}
+
+void TfmTocsiner::SaveWeekSets() {
+    if (fmWeek == nullptr || !m_settings)
+        return;
+    m_settings->WriteInteger(keys::MainSection, keys::WeekLeft, fmWeek->x());
+    m_settings->WriteInteger(keys::MainSection, keys::WeekTop, fmWeek->y());
+    m_settings->WriteBool(keys::MainSection, keys::WeekHold, fmWeek->isPinned());
+}
