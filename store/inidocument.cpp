@@ -54,6 +54,27 @@ bool sameName(QStringView a, QStringView b) {
 // A key under which names that sameName() takes as equal fall together: the
 // same simple case folding, code point by code point.
 QString foldKey(QStringView name) {
+    // Names are nearly always plain ASCII or Cyrillic: fold them code unit by
+    // code unit, without the UCS-4 round trip. Simple case folding keeps every
+    // letter of the basic plane there.
+    QString fast(name.size(), Qt::Uninitialized);
+    QChar* d = fast.data();
+    bool bmp = true;
+    for (qsizetype i = 0; i < name.size() && bmp; ++i) {
+        const char16_t c = name[i].unicode();
+        if (c < 0x80) {
+            d[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+        } else if (QChar::isSurrogate(c)) {
+            bmp = false;
+        } else {
+            const char32_t f = QChar::toCaseFolded(char32_t(c));
+            bmp = f <= 0xFFFF;
+            d[i] = QChar(char16_t(f));
+        }
+    }
+    if (bmp)
+        return fast;
+
     QString out;
     out.reserve(name.size());
     for (const char32_t c : name.toUcs4())
@@ -170,6 +191,22 @@ QByteArray IniDocument::serialize() const {
 }
 
 qsizetype IniDocument::findSection(QStringView section, qsizetype from) const {
+    if (from == 0) {
+        if (!m_sectionIndexValid) {
+            m_sectionIndex.clear();
+            for (qsizetype i = 0; i < lineCount(); ++i) {
+                const Line& line = m_lines[size_t(i)];
+                if (line.kind != Kind::Header)
+                    continue;
+                // The first of a duplicated section is the one read and written.
+                QString folded = foldKey(line.name);
+                if (!m_sectionIndex.contains(folded))
+                    m_sectionIndex.insert(std::move(folded), i);
+            }
+            m_sectionIndexValid = true;
+        }
+        return m_sectionIndex.value(foldKey(section), -1);
+    }
     for (qsizetype i = from; i < lineCount(); ++i) {
         const Line& line = m_lines[size_t(i)];
         if (line.kind == Kind::Header && sameName(line.name, section))
@@ -203,6 +240,7 @@ void IniDocument::insertLine(qsizetype at, QString text) {
         before.end = before.text.endsWith(u'\r') ? LineEnd::CrLf : m_newLineEnd;
     }
     m_lines.insert(m_lines.begin() + at, makeLine(std::move(text), m_newLineEnd));
+    m_sectionIndexValid = false;
 }
 
 std::optional<QString> IniDocument::value(QStringView section, QStringView key) const {
@@ -292,6 +330,7 @@ bool IniDocument::eraseSection(QStringView section) {
     for (qsizetype header = findSection(name); header >= 0; header = findSection(name, header)) {
         const qsizetype end = sectionEnd(header);
         m_lines.erase(m_lines.begin() + header, m_lines.begin() + end);
+        m_sectionIndexValid = false;
         erased = true;
     }
     return erased;
@@ -306,6 +345,7 @@ bool IniDocument::deleteKey(QStringView section, QStringView key) {
     bool deleted = false;
     for (qsizetype at = findKey(header, k); at >= 0; at = findKey(header, k)) {
         m_lines.erase(m_lines.begin() + at);
+        m_sectionIndexValid = false;
         deleted = true;
     }
     return deleted;

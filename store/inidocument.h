@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -77,6 +78,11 @@ private:
     void insertLine(qsizetype at, QString text);
 
     std::vector<Line> m_lines;
+    // First header line of each section, by folded name. Every key read looks
+    // its section up, so a scan of all lines per read would make a pass over
+    // all tasks quadratic. Built on demand, dropped whenever lines move.
+    mutable QHash<QString, qsizetype> m_sectionIndex;
+    mutable bool m_sectionIndexValid = false;
     LineEnd m_newLineEnd = LineEnd::Lf; // for added lines: the file's first line end
     bool m_bom = false;
     bool m_utf8 = true;

@@ -513,6 +513,11 @@ std::optional<double> RegionalFormats::parseTime(const QString& text) const {
     if (s.isEmpty())
         return std::nullopt;
 
+    // The usual text is digits and separators only: no designator to look for.
+    // This runs for every time read from the settings file, so it matters.
+    const bool plain = std::all_of(
+        s.begin(), s.end(), [this](QChar c) { return isAsciiDigit(c) || c == timeSeparator; });
+
     struct Designator {
         QString text;
         bool pm;
@@ -521,7 +526,7 @@ std::optional<double> RegionalFormats::parseTime(const QString& text) const {
     for (const Designator& d :
          {Designator{amDesignator, false}, Designator{pmDesignator, true},
           Designator{QStringLiteral("AM"), false}, Designator{QStringLiteral("PM"), true}}) {
-        if (!trimBlanks(d.text).isEmpty())
+        if (!plain && !trimBlanks(d.text).isEmpty())
             designators.append({trimBlanks(d.text).toString(), d.pm});
     }
     // Longest first, so "a. m." is not taken for a shorter designator it starts with.
