@@ -38,14 +38,25 @@ public:
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
-    ~Player() {
+    // Ends the playing thread, cutting off any sound.
+    void shutdown() {
         {
             std::lock_guard lock(m_mutex);
             m_quit = true;
         }
         m_wake.notify_all();
-        if (m_thread.joinable())
+        if (!m_thread.joinable())
+            return;
+        // The thread leaves within one slice of sound, unless a sound server
+        // that stopped answering holds it; the program's exit does not wait
+        // for such a server.
+        std::unique_lock lock(m_mutex);
+        if (m_wake.wait_for(lock, std::chrono::seconds(2), [this] { return m_finished; })) {
+            lock.unlock();
             m_thread.join();
+        } else {
+            m_thread.detach();
+        }
     }
 
     void play(Sound sound) { request(sound); }
@@ -111,6 +122,17 @@ private:
     }
 
     void run() {
+        play();
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_wake.notify_all();
+    }
+
+    enum class Outcome { Finished, CutOff, Failed };
+
+    void play() {
         pa_simple* stream = nullptr;
         std::uint64_t seen = 0;
         for (;;) {
@@ -135,11 +157,9 @@ private:
                 if (!stream)
                     continue;
             }
-            if (!playOut(stream, sounds::builtWave(*order.sound), seen)) {
-                // Cut off: the next order, if any, decides about the stream.
-                if (superseded(seen))
-                    continue;
-            }
+            // Cut off, the stream stays open for the order that cut it off.
+            if (playOut(stream, sounds::builtWave(*order.sound), seen) == Outcome::CutOff)
+                continue;
             pa_simple_free(stream);
             stream = nullptr;
         }
@@ -149,24 +169,24 @@ private:
         }
     }
 
-    // Plays one wave to its end; false if a new order or a failure broke it off.
-    bool playOut(pa_simple* stream, std::span<const std::int16_t> samples,
-                 std::uint64_t generation) {
+    // Plays one wave to its end, unless a new order or a failure breaks it off.
+    Outcome playOut(pa_simple* stream, std::span<const std::int16_t> samples,
+                    std::uint64_t generation) {
         for (std::size_t at = 0; at < samples.size(); at += kSliceSamples) {
             if (superseded(generation))
-                return false;
+                return Outcome::CutOff;
             const std::size_t n = std::min(kSliceSamples, samples.size() - at);
             if (pa_simple_write(stream, samples.data() + at, n * kBytesPerSample, nullptr) < 0)
-                return false;
+                return Outcome::Failed;
         }
         // All of it is with the server now; it is heard over the next while.
         // Wait for that here, ready to cut it off, rather than blocking in drain.
         const pa_usec_t latency = pa_simple_get_latency(stream, nullptr);
         if (latency != static_cast<pa_usec_t>(-1) &&
             waitOrSuperseded(generation, std::chrono::microseconds(latency)))
-            return false;
+            return Outcome::CutOff;
         pa_simple_drain(stream, nullptr);
-        return true;
+        return Outcome::Finished;
     }
 
     std::mutex m_mutex;
@@ -174,12 +194,22 @@ private:
     std::optional<Sound> m_pending;
     std::uint64_t m_generation = 0;
     bool m_quit = false;
+    bool m_finished = false;
     std::thread m_thread;
 };
 
+// Ends the player when the process exits.
+struct ShutdownAtExit {
+    Player* player;
+    ~ShutdownAtExit() { player->shutdown(); }
+};
+
 Player& player() {
-    static Player instance;
-    return instance;
+    // Never destroyed: a thread held up by an unresponsive sound server may
+    // still touch it while the process exits.
+    static Player* const instance = new Player;
+    static const ShutdownAtExit atExit{instance};
+    return *instance;
 }
 
 } // namespace

@@ -38,11 +38,13 @@ private Q_SLOTS:
     void otherCodesCallNothing();
     void missingModuleCallsNothing();
     void moduleWithoutExportCallsNothing();
+    void refusedRequest();
+    void unansweredRequest();
     void noLogindOnTheBus();
     void noBusAtAll();
 
 private:
-    void startLogind();
+    void startLogind(const QStringList& options = {});
 
     QTemporaryDir m_dir;
     QProcess m_bus;
@@ -96,12 +98,12 @@ void TestPowerReal::initTestCase() {
     startLogind();
 }
 
-void TestPowerReal::startLogind() {
+void TestPowerReal::startLogind(const QStringList& options) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QString::fromLatin1(m_address));
     m_logind.setProcessEnvironment(env);
     dieWithTest(m_logind);
-    m_logind.start(QStringLiteral(ZV_FAKE_LOGIND), {m_record});
+    m_logind.start(QStringLiteral(ZV_FAKE_LOGIND), options + QStringList{m_record});
     QVERIFY(m_logind.waitForStarted(5000));
     QElapsedTimer wait;
     wait.start();
@@ -164,6 +166,33 @@ void TestPowerReal::moduleWithoutExportCallsNothing() {
     power.NT_Reboot(2);
     power.NT_Reboot(1);
     QVERIFY(linesOf(m_record).isEmpty());
+}
+
+void TestPowerReal::refusedRequest() {
+    endProcess(m_logind);
+    startLogind({QStringLiteral("--refuse")});
+    PowerModule power(m_binDir);
+    QElapsedTimer timer;
+    timer.start();
+    power.NT_Reboot(2);
+    power.NT_Reboot(1);
+    QVERIFY(timer.elapsed() < 2000);
+    // Asked, refused, and the caller carries on.
+    QCOMPARE(linesOf(m_record),
+             (QStringList{QStringLiteral("Reboot false"), QStringLiteral("PowerOff false")}));
+}
+
+void TestPowerReal::unansweredRequest() {
+    endProcess(m_logind);
+    startLogind({QStringLiteral("--mute")});
+    PowerModule power(m_binDir);
+    QElapsedTimer timer;
+    timer.start();
+    power.NT_Reboot(2);
+    // The caller is the user interface thread: a bus that never answers holds
+    // it a few seconds at most.
+    QVERIFY2(timer.elapsed() < 7000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(linesOf(m_record), QStringList{QStringLiteral("Reboot false")});
 }
 
 void TestPowerReal::noLogindOnTheBus() {

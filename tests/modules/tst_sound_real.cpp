@@ -106,6 +106,7 @@ private Q_SLOTS:
 
 private:
     void startRecording();
+    bool waitForSound(int timeoutMs);
     std::vector<std::int16_t> stopRecording();
 
     QTemporaryDir m_dir;
@@ -195,6 +196,26 @@ void TestSoundReal::startRecording() {
     QVERIFY2(QFileInfo(m_recording).size() > 0, m_recorder.readAllStandardError().constData());
 }
 
+// Waits until the recording holds something louder than silence: the sound
+// has reached the server, however long its connection took.
+bool TestSoundReal::waitForSound(int timeoutMs) {
+    QElapsedTimer wait;
+    wait.start();
+    while (wait.elapsed() < timeoutMs) {
+        QFile file(m_recording);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray raw = file.readAll();
+            const auto* pcm = reinterpret_cast<const std::int16_t*>(raw.constData());
+            for (qsizetype i = 0; i < raw.size() / 2; ++i) {
+                if (std::abs(int(pcm[i])) > 1000)
+                    return true;
+            }
+        }
+        QThread::msleep(20);
+    }
+    return false;
+}
+
 std::vector<std::int16_t> TestSoundReal::stopRecording() {
     endProcess(m_recorder);
     QFile file(m_recording);
@@ -213,13 +234,16 @@ void TestSoundReal::threeCuckoosWhileCallerWaits() {
     // As a task with the cuckoo played three times does it: wait the
     // spacing, start the sound, and again; the waits block this thread while
     // each call plays out.
-    QElapsedTimer timer;
-    timer.start();
+    qint64 inPlay = 0;
     for (int i = 0; i < 3; ++i) {
         QThread::msleep(1500);
+        QElapsedTimer timer;
+        timer.start();
         QVERIFY(sound.play(u"co"));
+        inPlay += timer.elapsed();
     }
-    QVERIFY(timer.elapsed() < 4600); // play() itself never waited
+    // Starting returns at once: the waiting is all the caller's own.
+    QVERIFY2(inPlay < 300, qPrintable(QString::number(inPlay)));
     QThread::msleep(1500);
     const std::vector<std::int16_t> rec = stopRecording();
     QVERIFY(toMs(rec.size()) > 5500);
@@ -244,7 +268,9 @@ void TestSoundReal::threeCuckoosWhileCallerWaits() {
     // One spacing apart, and silence between the calls.
     for (std::size_t i = 0; i + 1 < at.size(); ++i) {
         const double apart = toMs(at[i + 1] - at[i]);
-        QVERIFY2(std::abs(apart - 1500.0) < 150.0, qPrintable(QString::number(apart)));
+        // Each start opens a new connection to the server, which takes a
+        // varying while on a busy machine.
+        QVERIFY2(std::abs(apart - 1500.0) < 250.0, qPrintable(QString::number(apart)));
         QVERIFY(wave::rms(all.subspan(at[i] + co.size(), at[i + 1] - at[i] - co.size())) < 0.002);
     }
 
@@ -275,9 +301,9 @@ void TestSoundReal::threeCuckoosWhileCallerWaits() {
 void TestSoundReal::newStartCutsOffSoundStillPlaying() {
     startRecording();
     SoundModule sound(m_binDir);
-    QThread::msleep(200);
     QVERIFY(sound.play(u"ch"));
-    QThread::msleep(500);
+    QVERIFY(waitForSound(5000));
+    QThread::msleep(300);
     QVERIFY(sound.play(u"co"));
     QThread::msleep(1600);
     const std::vector<std::int16_t> rec = stopRecording();
@@ -288,19 +314,23 @@ void TestSoundReal::newStartCutsOffSoundStillPlaying() {
     const auto heard = wave::bursts(rec, kTenMs, 0.01, samples(300));
     QVERIFY(!heard.empty());
 
-    // The chimes began (how much of them is heard before the cut depends on
-    // how soon the first start reached the server; a quarter second at least)...
-    const Found bells = find(all, ch.first(samples(250)),
+    // The chimes began...
+    const Found bells = find(all, ch.first(samples(150)),
                              std::ptrdiff_t(heard.front().begin) - std::ptrdiff_t(loudFrom(ch)),
                              std::ptrdiff_t(kTenMs));
     QVERIFY2(bells.correlation > 0.99, qPrintable(QString::number(bells.correlation)));
+    // ...and were heard sample for sample up to the cut...
+    std::size_t cut = bells.offset + kSettle;
+    while (cut < rec.size() && cut - bells.offset < ch.size() &&
+           std::abs(int(rec[cut]) - int(ch[cut - bells.offset])) < 200)
+        ++cut;
+    QVERIFY(toMs(cut - bells.offset) > 250.0);
+    QVERIFY(cut - bells.offset < ch.size() - samples(1000));
 
-    // ...and the cuckoo followed about half a second later, whole, with
-    // nothing of the bells left ringing under it or after it.
-    const Found cuckoo =
-        find(all, co, std::ptrdiff_t(bells.offset + samples(500)), std::ptrdiff_t(samples(150)));
+    // ...where the cuckoo followed at once, whole, with nothing of the bells
+    // left ringing under it or after it.
+    const Found cuckoo = find(all, co, std::ptrdiff_t(cut), std::ptrdiff_t(samples(100)));
     QVERIFY2(cuckoo.correlation > 0.99, qPrintable(QString::number(cuckoo.correlation)));
-    QVERIFY(std::abs(toMs(cuckoo.offset - bells.offset) - 500.0) < 150.0);
     QVERIFY2(cuckoo.residual < 0.02, qPrintable(QString::number(cuckoo.residual)));
     const std::size_t after = cuckoo.offset + co.size();
     QVERIFY(after + samples(200) < rec.size());
@@ -312,7 +342,8 @@ void TestSoundReal::stopCutsOff() {
     SoundModule sound(m_binDir);
     QThread::msleep(200);
     QVERIFY(sound.play(u"ro"));
-    QThread::msleep(400);
+    QVERIFY(waitForSound(5000));
+    QThread::msleep(300);
     sound.stop();
     QThread::msleep(1500);
     const std::vector<std::int16_t> rec = stopRecording();
@@ -320,7 +351,7 @@ void TestSoundReal::stopCutsOff() {
     const std::span<const std::int16_t> all(rec);
     const auto heard = wave::bursts(rec, kTenMs, 0.01, 0);
     QVERIFY(!heard.empty());
-    // The crow lasts 1.9 s; stopped after 0.4 s, nothing of it is heard from
+    // The crow lasts 1.9 s; stopped about 0.3 s in, nothing of it is heard from
     // a little after the stop on.
     const std::size_t start = heard.front().begin;
     QVERIFY(start + samples(1700) <= rec.size());

@@ -86,9 +86,29 @@ struct Match {
 
 inline Match locate(std::span<const std::int16_t> whole, std::span<const std::int16_t> part,
                     std::ptrdiff_t guess, std::ptrdiff_t reach) {
+    // The search runs on the first stretch of the part only, then the whole
+    // part is judged at and right around the place found.
+    constexpr std::size_t kProbe = 4800;
+    const auto probe = part.first(std::min(part.size(), kProbe));
+    const auto fits = [&](std::ptrdiff_t off) {
+        return off >= 0 && std::size_t(off) + part.size() <= whole.size();
+    };
     Match best;
+    std::ptrdiff_t bestOff = -1;
+    double bestProbe = 0.0;
     for (std::ptrdiff_t off = guess - reach; off <= guess + reach; ++off) {
-        if (off < 0 || std::size_t(off) + part.size() > whole.size())
+        if (!fits(off))
+            continue;
+        const double c = correlation(whole.subspan(std::size_t(off), probe.size()), probe);
+        if (c > bestProbe) {
+            bestProbe = c;
+            bestOff = off;
+        }
+    }
+    if (bestOff < 0)
+        return best;
+    for (std::ptrdiff_t off = bestOff - 2; off <= bestOff + 2; ++off) {
+        if (!fits(off))
             continue;
         const double c = correlation(whole.subspan(std::size_t(off), part.size()), part);
         if (c > best.correlation)
