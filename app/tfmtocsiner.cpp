@@ -8,9 +8,11 @@
 #include "schedule.h"
 #include "settingsfile.h"
 #include "tfmweek.h"
+#include "windowdrag.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QTime>
@@ -94,12 +96,25 @@ void TfmTocsiner::connectHandlers() {
             [this] { guarded([this] { cbAutoLoadClick(); }); });
     connect(ui->LShow, &ClickLabel::clicked, this, [this] { guarded([this] { LShowClick(); }); });
     connect(&Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    // A drop-down's handler runs for the user's choices only, not for start-up's.
+    connect(ui->cbSound, &QComboBox::activated, this,
+            [this] { guarded([this] { cbSoundChange(); }); });
+    connect(&Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
+    connectFiringHandlers();
+    connectAboutHandlers();
+    connectEditor();
+    connectTaskList();
 }
 
 void TfmTocsiner::attachWindows(TfmMsg* msg, TfmAvtor* avtor, TfmWeek* week) {
     fmMsg = msg;
     fmAvtor = avtor;
     fmWeek = week;
+    // The picker's FormCreate: it takes its place and pin from the settings.
+    if (fmWeek != nullptr)
+        fmWeek->attachMain(this);
+    attachAboutWindow();
+    attachAlarmWindow();
 }
 
 void TfmTocsiner::FormCreate() {
@@ -152,7 +167,7 @@ void TfmTocsiner::FormCreate() {
     // 20.
     ApplySavedSort();
     // 21.
-    Timer1.start();
+    startClock();
     if (ui->cbSound->currentIndex() > 0)
         ArmHourlyChime();
     ui->Label13->setText(m_formats.formatDate(m_clock.today()));
@@ -206,11 +221,18 @@ void TfmTocsiner::FormResize() {
     m_settings->WriteInteger(keys::MainSection, keys::Width, outer.width());
 }
 
-void TfmTocsiner::FormMouseDown(Qt::MouseButton, QPoint pos) {
+void TfmTocsiner::FormMouseDown(Qt::MouseButton button, QPoint pos) {
     // Only the window's own background: a press on a control is the control's.
     if (childAt(pos) != nullptr)
         return;
     ++m_moveRequests;
+    // The window manager's move follows the left button only; other buttons
+    // drag the window by hand, except on Wayland, where only the compositor
+    // may move a window and takes any button.
+    if (button != Qt::LeftButton && !QGuiApplication::platformName().startsWith(u"wayland")) {
+        WindowDrag::start(this, button, mapToGlobal(pos));
+        return;
+    }
     if (QWindow* w = windowHandle())
         w->startSystemMove();
 }

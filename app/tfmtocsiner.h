@@ -93,7 +93,155 @@ public:
     // hourly chime); start-up calls them where the sequence says.
     void ApplySavedSort();
     void Timer1Timer();
+
+    // --- chime: the hourly chime and the repeated event sounds ---
+    // Arms Timer2 to fire five seconds before the next full hour, or to watch
+    // every 100 ms during minute 59.
     void ArmHourlyChime();
+    // Timer2's tick: watches for the hour to begin, sounds the chime in its
+    // first minutes and re-arms.
+    void Timer2Timer();
+    // The user chose a chime in cbSound.
+    void cbSoundChange();
+    // Plays event sound 1..3 `count` times, waiting the sound's spacing
+    // before each start; blocks the thread for count times the spacing.
+    void PlaySoundTimes(int sound, int count);
+    // --- end chime ---
+
+    // --- firing: the clock tick, the armed task and its firing ---
+    // Chooses the armed task, the first active one dated today whose time is
+    // still ahead, and moves the task list's mark onto it.
+    void PaintActEv();
+    // Fires the named task: FireMode 0 when the clock fires the armed task,
+    // -1 when the user tests a task.
+    void DoEvent(const QString& TaskName, int FireMode);
+    void sbTestEvClick();
+    void sbCalculateClick();
+    void TimeImageDblClick();
+    void Button1Click();
+    // Starts Timer1 with its ticks just after the wall clock's second
+    // boundaries; the period stays one second.
+    void startClock();
+    // When the clock last fired a task, in milliseconds since the epoch of
+    // the program's clock; for measurements.
+    qint64 lastClockFiringMs() const { return m_lastFiringMs; }
+
+private:
+    void connectFiringHandlers();
+    // Puts the next tick back just after a second boundary when the ticks
+    // have drifted away from it.
+    void alignClock();
+    // The day and time of the entry the clock fired last. The table is not
+    // rebuilt after a firing, so a task fired at the very millisecond of its
+    // time would otherwise still count as ahead and fire once more.
+    struct FiredEntry {
+        int date = -1;
+        double time = -1.0;
+    } m_lastFired;
+    qint64 m_lastFiringMs = 0;
+    bool m_clockAligning = false;
+
+public:
+    // --- end firing ---
+
+    // --- editor: the task editor, the repeat rule and the week-day picker ---
+    // Loads the named task into the editor's fields; "¤" loads a new task.
+    void ShowEvent(const QString& name);
+    void sbSaveEventClick();
+    void edTimeExit();
+    void cbHoursClick();
+    void cbHoursExit();
+    void rgChooseClick();
+    void rgChooseExit();
+    void edAppDblClick();
+    void sbOpenDlgClick();
+    void edAppExit();
+    void cbEvSoundChange();
+    void udOnesClick();
+    void edOnesChange();
+    void edOnesExit();
+    void edMsgEnter();
+    void edMsgExit();
+    void rgDaysClick();
+    void OnAirDateCloseUp();
+    void OnAirDateExit();
+    // A character typed into edDay; true when the field keeps it.
+    bool edDayKeyPress(QChar key);
+    void edDayExit();
+    // The picker lost activation: rebuilds the pending week string and, with
+    // auto-record, stores it.
+    void WriteWeek();
+    void LoadWeekSets();
+    void SaveWeekSets();
+
+private:
+    void connectEditor();
+    // The open-file dialog; the chosen path goes into edApp, then auto-record.
+    void OpenDlg();
+    // Auto-record is on and a saved task is loaded.
+    bool autoRecording() const;
+    void refreshEvTime();
+    void reschedule();
+    void writeCountdownEnd(const QString& task, double end);
+
+public:
+    // --- end editor ---
+
+    // --- tasklist: the task list, its sort orders and deletion ---
+    // (ApplySavedSort is declared with start-up's hooks above.)
+    // Lists the tasks in file order, in the list and the name box.
+    void GetEvents();
+    // Each row's check from its task's "Activing"; an empty list is disabled.
+    void SetActiving();
+    void SortNClick();
+    void SortTClick();
+    void SortNoClick();
+    void clbEventsClick();
+    void clbEventsClickCheck();
+    // The steps of clbEventsClickCheck on the given row: its check becomes its
+    // task's "Activing", then the schedule is rebuilt and the mark moved. The
+    // alarm window uses it on the fired task's row.
+    void storeRowActiving(int row);
+    void clbEventsExit();
+    void pmiDelClick();
+    void sbNewEvClick();
+    void evNameChange();
+    // A character typed into the name box; true when it was taken (Enter).
+    bool evNameKeyPress(QChar key);
+
+    QMenu* pmEvents = nullptr;
+    QMenu* pmiSort = nullptr;
+    QAction* SortN = nullptr;
+    QAction* SortT = nullptr;
+    QAction* SortNo = nullptr;
+    QAction* pmiDel = nullptr;
+
+    // Lets the alarm window act on this window's task list (alarm/).
+    void attachAlarmWindow();
+
+private:
+    void connectTaskList();
+    void buildTaskMenu();
+    // Selects the row of that name, whatever its letter case, as the only
+    // selected and the focused row; nothing when there is none.
+    void selectTaskRow(const QString& name);
+    // Empties the name box's drop-down, keeping the text in the box.
+    void clearNameBoxList();
+    // Fills the name box's drop-down in its own alphabetical order.
+    void fillNameBoxList(QStringList names);
+
+public:
+    // --- end tasklist ---
+
+    // --- about: help and the About window ---
+    void sbHelpClick();
+    void sbAboutClick();
+    // <program folder>/help/help.htm
+    QString helpFilePath() const;
+    void connectAboutHandlers();
+    // Lets the About window find its way back to this one.
+    void attachAboutWindow();
+    // --- end about ---
 
     // Runs a handler: an AppError (a refused write) or any other exception
     // stops it there and shows the one modal error box; nothing crosses the

@@ -1,6 +1,7 @@
 #include "fakeplatform.h"
 
 #include "autostart.h"
+#include "clock.h"
 
 #include <QDir>
 #include <QSet>
@@ -78,5 +79,45 @@ void FakePlatform::errorBox(QWidget*, const QString& text) {
 
 bool FakePlatform::openWithDefaultHandler(const QString& pathOrUrl) {
     opened.append(pathOrUrl);
-    return true;
+    return openSucceeds;
 }
+
+// --- sound: the event sounds and the hourly chime ---
+void FakePlatform::playSound(QStringView name) {
+    soundLog.append(QStringLiteral("play ") + name.toString());
+}
+
+void FakePlatform::sleepMs(int ms) {
+    soundLog.append(QStringLiteral("wait ") + QString::number(ms));
+    if (sleepClock != nullptr)
+        sleepClock->advanceMs(ms);
+}
+// --- end sound ---
+
+// --- editor: the file-open dialog and the keyboard layout ---
+QString FakePlatform::getOpenFileName(QWidget*, const QString& dir) {
+    openFileDirs.append(dir);
+    return openFileAnswers.isEmpty() ? QString() : openFileAnswers.takeFirst();
+}
+
+void FakePlatform::activateKeyboardLayout(const QString& layoutId) {
+    keyboardLayouts.append(layoutId);
+}
+// --- end editor ---
+
+// --- firing: a task's program or document, the date and time settings ---
+bool FakePlatform::openApp(const QString& path) {
+    appsOpened.append(path);
+    return openAppSucceeds;
+}
+
+void FakePlatform::openDateTimeSettings() {
+    ++dateTimeSettingsOpened;
+}
+// --- end firing ---
+
+// --- power: restart and switch-off through the power module ---
+void FakePlatform::NT_Reboot(int code) {
+    powerCalls.append(code);
+}
+// --- end power ---

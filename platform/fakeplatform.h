@@ -6,6 +6,8 @@
 #include <QList>
 #include <QStringList>
 
+class ManualClock;
+
 // A tray icon that tests click on.
 class FakeTrayIcon final : public TrayIcon {
     Q_OBJECT
@@ -74,6 +76,48 @@ public:
     QStringList opened;
     // "add" and "remove" of every tray icon, in order.
     QStringList trayLog;
+
+    // --- sound: the event sounds and the hourly chime ---
+    void playSound(QStringView name) override;
+    void sleepMs(int ms) override;
+    // Every wait and every start, in order: "wait 1500", "play co".
+    QStringList soundLog;
+    // When set, every wait moves this clock on, as the real clock moves while
+    // the thread sleeps.
+    ManualClock* sleepClock = nullptr;
+    // --- end sound ---
+
+    // --- editor: the file-open dialog and the keyboard layout ---
+    QString getOpenFileName(QWidget* parent, const QString& dir) override;
+    void activateKeyboardLayout(const QString& layoutId) override;
+    // The dialog's answers, first to last; an empty script cancels.
+    QStringList openFileAnswers;
+    // The folder each dialog opened in.
+    QStringList openFileDirs;
+    // Every layout switch, in order.
+    QStringList keyboardLayouts;
+    // --- end editor ---
+
+    // --- firing: a task's program or document, the date and time settings ---
+    bool openApp(const QString& path) override;
+    void openDateTimeSettings() override;
+    // Every path given to openApp, in order.
+    QStringList appsOpened;
+    // What openApp answers.
+    bool openAppSucceeds = true;
+    int dateTimeSettingsOpened = 0;
+    // --- end firing ---
+
+    // --- about: help and the About window's links ---
+    // What openWithDefaultHandler answers; false as when no handler starts.
+    bool openSucceeds = true;
+    // --- end about ---
+
+    // --- power: restart and switch-off through the power module ---
+    void NT_Reboot(int code) override;
+    // Every code passed to NT_Reboot, in order; nothing is switched off.
+    QList<int> powerCalls;
+    // --- end power ---
 
 private:
     FakeTrayIcon* m_tray = nullptr;

@@ -68,6 +68,42 @@ public:
     // nothing could open it.
     virtual bool openWithDefaultHandler(const QString& pathOrUrl) = 0;
 
-    // To come with their features: the sound module, the power module and the
-    // file-open dialog.
+    // --- sound: the event sounds and the hourly chime ---
+    // Starts the sound module's wave "co", "ro" or "ch" and returns at once; a
+    // sound still playing is cut off. No module, no such wave or no audio
+    // device plays nothing, and nothing is reported.
+    virtual void playSound(QStringView name) = 0;
+    // Blocks the calling (user-interface) thread for ms milliseconds: no
+    // event is handled meanwhile, and timer ticks that fall due merge into one.
+    virtual void sleepMs(int ms) = 0;
+    // --- end sound ---
+
+    // --- editor: the file-open dialog and the keyboard layout ---
+    // The open-file dialog of a task's program or document, opening in dir,
+    // with the filters "Ехе-шники" (executable files), "Текстовики" (*.txt)
+    // and "Все файлы". The chosen file's full path; empty when cancelled.
+    virtual QString getOpenFileName(QWidget* parent, const QString& dir) = 0;
+    // Switches the keyboard layout of the input that follows to a Windows
+    // layout id ("00000419" Russian, "00000409" English US).
+    virtual void activateKeyboardLayout(const QString& layoutId) = 0;
+    // --- end editor ---
+
+    // --- firing: a task's program or document, the date and time settings ---
+    // Opens a task's "App" as one path, never through a shell command line:
+    // an executable file is started on its own, any other file goes to the
+    // desktop's default handler. False when it could not be opened.
+    virtual bool openApp(const QString& path) = 0;
+    // Opens the desktop's date and time settings, the first such panel found;
+    // whether one opens is not reported.
+    virtual void openDateTimeSettings() = 0;
+    // --- end firing ---
+
+    // --- power: restart and switch-off through the power module ---
+    // The power module's NT_Reboot: 2 restarts the computer, 1 switches it
+    // off. A missing module or export, or a refused request, does nothing and
+    // reports nothing.
+    virtual void NT_Reboot(int code) = 0;
+    // --- end power ---
+
+    // To come with their features: the power module and the file-open dialog.
 };

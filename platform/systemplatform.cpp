@@ -4,11 +4,20 @@
 #include "instancelock.h"
 #include "systemtrayicon.h"
 
+#include "powermodule.h"
+#include "soundmodule.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMessageBox>
+#include <QProcess>
+#include <QSortFilterProxyModel>
+#include <QStandardPaths>
+#include <QThread>
 #include <QUrl>
 
 #include <pwd.h>
@@ -72,3 +81,129 @@ bool SystemPlatform::openWithDefaultHandler(const QString& pathOrUrl) {
         QFileInfo(pathOrUrl).isAbsolute() ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
     return QDesktopServices::openUrl(url);
 }
+
+// --- sound: the event sounds and the hourly chime ---
+void SystemPlatform::playSound(QStringView name) {
+    // One module for the whole run, opened at the first sound, so nothing of
+    // audio is loaded before then. A missing module or device plays nothing,
+    // silently.
+    static SoundModule module(QCoreApplication::applicationDirPath());
+    module.play(name);
+}
+
+void SystemPlatform::sleepMs(int ms) {
+    // Really blocks the user-interface thread: the sound plays on in the
+    // module's own thread, and the timers due meanwhile fire once afterwards.
+    if (ms > 0)
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
+// --- end sound ---
+
+// --- editor: the file-open dialog and the keyboard layout ---
+namespace {
+
+// "Ехе-шники" means the files that can be run. A name pattern cannot say
+// that on Linux, so this filter asks the file system: folders (to move
+// through) and executable files stay, the rest goes.
+class ExecutableFilter final : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setActive(bool active) {
+        m_active = active;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        if (!m_active)
+            return true;
+        auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (fs == nullptr)
+            return true;
+        const QFileInfo info = fs->fileInfo(fs->index(row, 0, parent));
+        return info.isDir() || info.isExecutable();
+    }
+
+private:
+    bool m_active = true;
+};
+
+} // namespace
+
+QString SystemPlatform::getOpenFileName(QWidget* parent, const QString& dir) {
+    const QString programs = QStringLiteral("Ехе-шники (*)");
+    QFileDialog dialog(parent, QString(), dir);
+    // Qt's own dialog: the desktop's native one takes no proxy model.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    auto* filter = new ExecutableFilter(&dialog);
+    dialog.setProxyModel(filter);
+    dialog.setNameFilters({programs, QStringLiteral("Текстовики (*.txt)"),
+                           QStringLiteral("Все файлы (*)")});
+    dialog.selectNameFilter(programs);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [filter, programs](const QString& chosen) {
+                         filter->setActive(chosen == programs);
+                     });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+void SystemPlatform::activateKeyboardLayout(const QString&) {
+    // Linux desktops have no common way for a program to switch the user's
+    // keyboard layout (X11 groups, GNOME input sources, KDE layouts and
+    // Wayland compositors each keep their own), and changing it behind the
+    // user's back would outlast this field. The switch is left to the user.
+}
+// --- end editor ---
+
+// --- firing: a task's program or document, the date and time settings ---
+bool SystemPlatform::openApp(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    // A missing file is a failure the user is told of, as the desktop's own
+    // launcher would say it; the default handler would only start and fail.
+    if (!info.exists())
+        return false;
+    // The full path, so a bare name is never looked up on PATH, and no shell
+    // ever sees it: spaces, quotes and semicolons stay part of the name.
+    if (info.isFile() && info.isExecutable())
+        return QProcess::startDetached(info.absoluteFilePath(), {});
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+void SystemPlatform::openDateTimeSettings() {
+    // The date and time panels of the common desktops, the first one present wins.
+    static const struct {
+        const char* program;
+        const char* argument;
+    } panels[] = {
+        {"gnome-control-center", "datetime"}, {"cinnamon-settings", "calendar"},
+        {"kcmshell6", "kcm_clock"},           {"kcmshell5", "clock"},
+        {"mate-time-admin", nullptr},         {"time-admin", nullptr},
+    };
+    for (const auto& panel : panels) {
+        const QString program =
+            QStandardPaths::findExecutable(QString::fromLatin1(panel.program));
+        if (program.isEmpty())
+            continue;
+        QStringList arguments;
+        if (panel.argument != nullptr)
+            arguments.append(QString::fromLatin1(panel.argument));
+        QProcess::startDetached(program, arguments);
+        return;
+    }
+}
+// --- end firing ---
+
+// --- power: restart and switch-off through the power module ---
+void SystemPlatform::NT_Reboot(int code) {
+    // Opened from the program's folder for this one call; a missing module or
+    // a refused request simply has no effect.
+    PowerModule(QFileInfo(programPath()).absolutePath()).NT_Reboot(code);
+}
+// --- end power ---

@@ -16,6 +16,25 @@ public:
     bool question(QWidget* parent, const QString& text) override;
     void errorBox(QWidget* parent, const QString& text) override;
     bool openWithDefaultHandler(const QString& pathOrUrl) override;
+
+    // --- sound: the event sounds and the hourly chime ---
+    void playSound(QStringView name) override;
+    void sleepMs(int ms) override;
+    // --- end sound ---
+
+    // --- editor: the file-open dialog and the keyboard layout ---
+    QString getOpenFileName(QWidget* parent, const QString& dir) override;
+    void activateKeyboardLayout(const QString& layoutId) override;
+    // --- end editor ---
+
+    // --- firing: a task's program or document, the date and time settings ---
+    bool openApp(const QString& path) override;
+    void openDateTimeSettings() override;
+    // --- end firing ---
+
+    // --- power: restart and switch-off through the power module ---
+    void NT_Reboot(int code) override;
+    // --- end power ---
 };
 
 // The caption of the program's message boxes.
