@@ -1,8 +1,28 @@
 #include "tfmmsg.h"
 #include "ui_tfmmsg.h"
 
+#include "eventchecklist.h"
+#include "platform.h"
+#include "tfmtocsiner.h"
+#include "ui_tfmtocsiner.h"
+
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShowEvent>
+
+namespace {
+
+constexpr int kSwitchOffAction = 2;
+constexpr int kCountdownStart = 15;
+// The power module's code for switching off.
+constexpr int kSwitchOff = 1;
+
+QString countdownText(int seconds) {
+    return QStringLiteral("Комп будет выключен через ") + QString::number(seconds) +
+           QStringLiteral(" сек...");
+}
+
+} // namespace
 
 TfmMsg::TfmMsg(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -17,6 +37,162 @@ TfmMsg::TfmMsg(QWidget* parent)
         r.moveCenter(screen->geometry().center());
         move(r.topLeft());
     }
+    // A flat button with blue text, as the main window's.
+    QPalette pal = ui->sbOk->palette();
+    pal.setColor(QPalette::ButtonText, Qt::blue);
+    ui->sbOk->setPalette(pal);
+    ui->lWarn->hide();
+
+    Timer1.setInterval(100);
+    Timer2.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    connect(&Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
+    connect(ui->sbOk, &QToolButton::clicked, this, [this] { guarded([this] { sbOkClick(); }); });
 }
 
 TfmMsg::~TfmMsg() = default;
+
+template <class F> void TfmMsg::guarded(F&& handler) noexcept {
+    if (m_main != nullptr) {
+        m_main->guarded(std::forward<F>(handler));
+        return;
+    }
+    try {
+        handler();
+    } catch (...) {
+        // No main window to show the error box: nothing more can be done.
+    }
+}
+
+void TfmMsg::setFiredTask(const QString& taskName, int action) {
+    setWindowTitle(kMsgCaptionPrefix.toString() + taskName);
+    m_action = action;
+}
+
+void TfmMsg::setMessage(const QString& text) {
+    ui->lMsg->setText(text);
+    ui->lMsg->adjustSize();
+}
+
+void TfmMsg::showAlarm() {
+    // From hidden, showing runs the show sequence; shown already, nothing of
+    // it runs again.
+    show();
+    raise();
+    activateWindow();
+}
+
+QString TfmMsg::firedTaskName() const {
+    // The whole rest of the caption: a name cut short could name another task.
+    return windowTitle().mid(kMsgCaptionPrefix.size());
+}
+
+int TfmMsg::messageLeft(int outerWidth, int chars) {
+    // Twice the exact left edge, W - 6n, is a whole number; halve it, and on
+    // a half take the even neighbour.
+    const long long twice = static_cast<long long>(outerWidth) - 6LL * chars;
+    long long half = twice / 2;
+    if (twice % 2 != 0) {
+        // Division truncated towards zero: step down to the floor first.
+        if (twice < 0)
+            --half;
+        if (half % 2 != 0)
+            ++half;
+    }
+    return static_cast<int>(half);
+}
+
+void TfmMsg::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        guarded([this] { FormShow(); });
+}
+
+void TfmMsg::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        guarded([this] { FormHide(); });
+}
+
+void TfmMsg::FormShow() {
+    // 1.
+    ui->cbDeactive->setChecked(false);
+    ui->cbDel->setChecked(false);
+    // 2. Characters, not UTF-16 units: a character outside the BMP counts once.
+    ui->lMsg->adjustSize();
+    const int chars = static_cast<int>(ui->lMsg->text().toUcs4().size());
+    ui->lMsg->move(messageLeft(frameGeometry().width(), chars), ui->lMsg->y());
+    // 3, 4.
+    Timer1.start();
+    CountdownSeconds = kCountdownStart;
+    // 5. Decided once per show from hidden.
+    m_switchOff = m_action == kSwitchOffAction;
+    if (m_switchOff) {
+        // The countdown takes the message's place on its line.
+        ui->lMsg->hide();
+        ui->lWarn->show();
+        ui->lWarn->setText(countdownText(kCountdownStart));
+        Timer2.start();
+        ui->sbOk->setText(QStringLiteral("Отмена!"));
+    } else {
+        ui->lMsg->show();
+        ui->lWarn->hide();
+        ui->sbOk->setText(QStringLiteral("OK"));
+    }
+}
+
+void TfmMsg::FormHide() {
+    // The countdown goes on: only the button cancels it.
+    Timer1.stop();
+}
+
+void TfmMsg::Timer1Timer() {
+    raise();
+    activateWindow();
+}
+
+void TfmMsg::Timer2Timer() {
+    // 1, 2.
+    if (CountdownSeconds > 0)
+        --CountdownSeconds;
+    ui->lWarn->setText(countdownText(CountdownSeconds));
+    // 3. The window stays as it is, with the zero count.
+    if (CountdownSeconds == 0) {
+        Timer2.stop();
+        if (m_main != nullptr)
+            m_main->platform().NT_Reboot(kSwitchOff);
+    }
+}
+
+void TfmMsg::sbOkClick() {
+    // 1, 2.
+    Timer2.stop();
+    hide();
+    if (m_main == nullptr)
+        return;
+    // 3.
+    const QString name = firedTaskName();
+    EventCheckList* list = m_main->ui->clbEvents;
+    // 4. The steps of clbEventsClickCheck, on the fired task's row.
+    if (ui->cbDeactive->isChecked()) {
+        const int row = list->rowOfNameAnyCase(name);
+        if (row >= 0) {
+            list->setChecked(row, false);
+            m_main->storeRowActiving(row);
+        }
+    }
+    // 5. A task no longer listed is left alone, and so is the selection.
+    if (ui->cbDel->isChecked()) {
+        const int row = list->rowOfNameAnyCase(name);
+        if (row >= 0) {
+            list->clearSelection();
+            list->item(row)->setSelected(true);
+            m_main->pmiDelClick();
+        }
+    }
+}
+
+void TfmTocsiner::attachAlarmWindow() {
+    if (fmMsg != nullptr)
+        fmMsg->attachMain(this);
+}

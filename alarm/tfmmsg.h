@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringView>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -8,14 +10,71 @@ namespace Ui {
 class TfmMsg;
 }
 
+class TfmTocsiner;
+
+// The alarm window's caption is this prefix followed by the fired task's name;
+// the window reads the name back from its caption.
+inline constexpr QStringView kMsgCaptionPrefix = u"Звонарька - ";
+
 // The alarm message window: above the other windows, centred on the screen,
-// created hidden at start-up and afterwards only shown and hidden. Its
-// caption is set by whoever shows it.
+// created hidden at start-up and afterwards only shown and hidden.
+//
+// The firing code hands it a task: setFiredTask() (caption and action, for
+// every action), then, for the actions that show it, setMessage() where there
+// is one and showAlarm(). Everything after that is the window's own: message
+// mode with "OK", or for action 2 a 15-second countdown to the switch-off.
 class TfmMsg final : public QWidget {
     Q_OBJECT
 public:
     explicit TfmMsg(QWidget* parent = nullptr);
     ~TfmMsg() override;
 
+    // The main window whose task list the two options act on and whose
+    // platform switches the computer off.
+    void attachMain(TfmTocsiner* main) { m_main = main; }
+
+    // Caption "Звонарька - " + name, and the action that decides the mode at
+    // the next show from hidden.
+    void setFiredTask(const QString& taskName, int action);
+    // Makes the fired task's action known; action 2 chooses switch-off mode.
+    void setFiredAction(int action) { m_action = action; }
+    // The message line, sized to its text.
+    void setMessage(const QString& text);
+    // Shows the window. Shown already, it only stays in front: the counter,
+    // the mode and the options keep their state.
+    void showAlarm();
+
+    // The fired task's name: the caption without its prefix.
+    QString firedTaskName() const;
+    bool isSwitchOffMode() const { return m_switchOff; }
+    int countdownSeconds() const { return CountdownSeconds; }
+
+    // The left edge that centres a message of `chars` characters in a window
+    // `outerWidth` pixels wide at 6 pixels a character, rounded half to even.
+    static int messageLeft(int outerWidth, int chars);
+
+    void FormShow();
+    void FormHide();
+    void Timer1Timer();
+    void Timer2Timer();
+    void sbOkClick();
+
+    // The foreground keeper (100 ms) and the countdown (1000 ms).
+    QTimer Timer1;
+    QTimer Timer2;
+
     std::unique_ptr<Ui::TfmMsg> ui;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    template <class F> void guarded(F&& handler) noexcept;
+
+    TfmTocsiner* m_main = nullptr;
+    int m_action = 0;
+    bool m_switchOff = false;
+    // One for the whole program; set to 15 by each show from hidden.
+    int CountdownSeconds = 15;
 };

@@ -1,0 +1,342 @@
+// The main window's task list: listing the tasks, their check marks, the three
+// sort orders, choosing the current task, deletion and the name box.
+#include "tfmtocsiner.h"
+#include "ui_tfmtocsiner.h"
+
+#include "eventchecklist.h"
+#include "keys.h"
+#include "platform.h"
+#include "schedule.h"
+#include "settingsfile.h"
+
+#include <QActionGroup>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QString kSortedByName = QStringLiteral("а по имени");
+const QString kSortedByTime = QStringLiteral("а по времени");
+const QString kNotSorted = QStringLiteral("и нет");
+const QString kDeleteQuestion = QStringLiteral("Удалить выбранные задания?");
+const QString kDefaultName = QStringLiteral("Default");
+
+// Hands the key presses of one control to a handler, which may take them.
+class KeyPressFilter final : public QObject {
+public:
+    KeyPressFilter(QObject* parent, std::function<bool(QKeyEvent*)> handler)
+        : QObject(parent), m_handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && m_handler(static_cast<QKeyEvent*>(event)))
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool(QKeyEvent*)> m_handler;
+};
+
+} // namespace
+
+void TfmTocsiner::buildTaskMenu() {
+    pmEvents = new QMenu(this);
+    pmEvents->setObjectName(QStringLiteral("pmEvents"));
+    pmiSort = pmEvents->addMenu(QStringLiteral("Сортировка"));
+    pmiSort->setObjectName(QStringLiteral("pmiSort"));
+    auto* group = new QActionGroup(pmiSort);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    const auto radio = [&](const char* name, const QString& text) {
+        QAction* a = pmiSort->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setCheckable(true);
+        group->addAction(a);
+        return a;
+    };
+    SortN = radio("SortN", QStringLiteral("по имени"));
+    SortT = radio("SortT", QStringLiteral("по времени"));
+    pmiSort->addSeparator();
+    SortNo = radio("SortNo", QStringLiteral("нет"));
+    pmEvents->addSeparator();
+    pmiDel = pmEvents->addAction(QStringLiteral("Удалить"));
+    pmiDel->setObjectName(QStringLiteral("pmiDel"));
+    pmiDel->setShortcut(QKeySequence(Qt::Key_Delete));
+    // Del deletes only while the list has the focus, not in the editor's fields.
+    pmiDel->setShortcutContext(Qt::WidgetShortcut);
+    ui->clbEvents->addAction(pmiDel);
+}
+
+void TfmTocsiner::connectTaskList() {
+    buildTaskMenu();
+    EventCheckList* list = ui->clbEvents;
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, list](QPoint at) { pmEvents->popup(list->viewport()->mapToGlobal(at)); });
+    connect(SortN, &QAction::triggered, this, [this] { guarded([this] { SortNClick(); }); });
+    connect(SortT, &QAction::triggered, this, [this] { guarded([this] { SortTClick(); }); });
+    connect(SortNo, &QAction::triggered, this, [this] { guarded([this] { SortNoClick(); }); });
+    connect(pmiDel, &QAction::triggered, this, [this] { guarded([this] { pmiDelClick(); }); });
+    connect(list, &EventCheckList::userSelectionChanged, this,
+            [this] { guarded([this] { clbEventsClick(); }); });
+    connect(list, &EventCheckList::userCheckToggled, this,
+            [this] { guarded([this] { clbEventsClickCheck(); }); });
+    connect(list, &EventCheckList::exited, this, [this] { guarded([this] { clbEventsExit(); }); });
+    connect(ui->sbNewEv, &QToolButton::clicked, this,
+            [this] { guarded([this] { sbNewEvClick(); }); });
+
+    // The drop-down is rebuilt from the file after every save; the box never
+    // adds what is typed into it by itself.
+    ui->evName->setInsertPolicy(QComboBox::NoInsert);
+    connect(ui->evName, &QComboBox::editTextChanged, this,
+            [this] { guarded([this] { evNameChange(); }); });
+    if (QLineEdit* edit = ui->evName->lineEdit()) {
+        edit->installEventFilter(new KeyPressFilter(edit, [this](QKeyEvent* e) {
+            if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
+                return false;
+            bool taken = false;
+            guarded([&] { taken = evNameKeyPress(QChar(13)); });
+            return taken;
+        }));
+    }
+}
+
+void TfmTocsiner::clearNameBoxList() {
+    const QString text = ui->evName->currentText();
+    ui->evName->clear();
+    ui->evName->setEditText(text);
+}
+
+void TfmTocsiner::fillNameBoxList(QStringList names) {
+    std::stable_sort(names.begin(), names.end(), EventCheckList::nameLess);
+    const QString text = ui->evName->currentText();
+    ui->evName->addItems(names);
+    ui->evName->setEditText(text);
+}
+
+void TfmTocsiner::selectTaskRow(const QString& name) {
+    EventCheckList* list = ui->clbEvents;
+    const int row = list->rowOfNameAnyCase(name);
+    if (row < 0)
+        return;
+    // Focused as well as selected, so leaving the list keeps this task chosen.
+    list->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+}
+
+void TfmTocsiner::GetEvents() {
+    EventCheckList* list = ui->clbEvents;
+    // 1-3.
+    list->clear();
+    clearNameBoxList();
+    ui->sbSaveEvent->setEnabled(true);
+    // 4.
+    QStringList& sections = m_schedule->SectionList;
+    m_settings->ReadSections(sections);
+    if (!sections.isEmpty())
+        sections.removeFirst();
+    // 5.
+    for (const QString& name : std::as_const(sections))
+        list->addTask(name);
+    fillNameBoxList(sections);
+    // 6.
+    SetActiving();
+    PaintActEv();
+}
+
+void TfmTocsiner::SetActiving() {
+    EventCheckList* list = ui->clbEvents;
+    // 1.
+    list->setEnabled(true);
+    // 2.
+    if (list->count() == 0) {
+        list->setEnabled(false);
+        m_schedule->ActEvArmed = false;
+        return;
+    }
+    // 3.
+    for (int row = 0; row < list->count(); ++row)
+        list->setChecked(row, m_settings->ReadBool(list->item(row)->text(), keys::Activing, true));
+}
+
+void TfmTocsiner::ApplySavedSort() {
+    // 1.
+    ui->lbSort->setText(kNotSorted);
+    // 2. No tasks: the list and the sort menu stay as they are.
+    if (m_schedule->EvTable.Count == 0)
+        return;
+    // 3, 4. Letter case counts here.
+    const QString sortBy =
+        m_settings->ReadString(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
+    if (sortBy == keys::SortByName)
+        SortNClick();
+    else if (sortBy == keys::SortByTime)
+        SortTClick();
+    else
+        SortNoClick();
+}
+
+void TfmTocsiner::SortNClick() {
+    // 1.
+    const QString current = CurrentTaskName;
+    // 2-4.
+    SortN->setChecked(true);
+    GetEvents();
+    ui->clbEvents->setAlphabetical(true);
+    // 5, 6.
+    m_settings->WriteString(keys::MainSection, keys::SortBy, keys::SortByName.toString());
+    ui->lbSort->setText(kSortedByName);
+    // 7. The rows have moved.
+    PaintActEv();
+    // 8.
+    CurrentTaskName = current;
+    if (!CurrentTaskName.isEmpty())
+        selectTaskRow(CurrentTaskName);
+}
+
+void TfmTocsiner::SortTClick() {
+    EventCheckList* list = ui->clbEvents;
+    // 1, 2.
+    SortT->setChecked(true);
+    list->setAlphabetical(false);
+    // 3.
+    if (m_schedule->EvTable.Count == 0)
+        m_schedule->RecalcSchedule();
+    // 4.
+    list->clear();
+    clearNameBoxList();
+    ui->sbSaveEvent->setEnabled(true);
+    // 5. In the table's order: by next time of day.
+    const TEvRec& table = m_schedule->EvTable;
+    for (int i = 0; i < table.Count; ++i)
+        list->addTask(table.Names.at(i));
+    // 6. The name box keeps its own alphabetical order.
+    QStringList names;
+    for (int row = 0; row < list->count(); ++row)
+        names.append(list->item(row)->text());
+    fillNameBoxList(names);
+    // 7.
+    SetActiving();
+    PaintActEv();
+    // 8.
+    m_settings->WriteString(keys::MainSection, keys::SortBy, keys::SortByTime.toString());
+    ui->lbSort->setText(kSortedByTime);
+    // 9.
+    if (!CurrentTaskName.isEmpty())
+        selectTaskRow(CurrentTaskName);
+}
+
+void TfmTocsiner::SortNoClick() {
+    // 1-3.
+    SortNo->setChecked(true);
+    ui->clbEvents->setAlphabetical(false);
+    GetEvents();
+    // 4.
+    m_settings->WriteString(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
+    ui->lbSort->setText(kNotSorted);
+    // 5.
+    if (!CurrentTaskName.isEmpty())
+        selectTaskRow(CurrentTaskName);
+}
+
+void TfmTocsiner::clbEventsClick() {
+    EventCheckList* list = ui->clbEvents;
+    // 1. A click that deselected the focused row leaves no task chosen.
+    const QListWidgetItem* focused = list->currentItem();
+    CurrentTaskName = focused != nullptr && focused->isSelected() ? focused->text() : QString();
+    // 2.
+    ShowEvent(CurrentTaskName);
+    // 3. The armed task shows as an ordinary selected row while it is edited.
+    const TEvRec& table = m_schedule->EvTable;
+    if (table.ActEv >= 0 && table.ActEv < table.Count) {
+        const QString& armed = table.Names.at(table.ActEv);
+        if (CurrentTaskName == armed) {
+            if (list->currentRow() == list->armedRow())
+                list->setArmedRow(-1);
+        } else {
+            list->setArmedRow(list->rowOfName(armed));
+        }
+    }
+    list->viewport()->update();
+}
+
+void TfmTocsiner::clbEventsClickCheck() {
+    storeRowActiving(ui->clbEvents->currentRow());
+}
+
+void TfmTocsiner::storeRowActiving(int row) {
+    EventCheckList* list = ui->clbEvents;
+    if (row < 0 || row >= list->count())
+        return;
+    // 2.
+    m_settings->WriteBool(list->item(row)->text(), keys::Activing, list->isChecked(row));
+    // 3. A task switched off can no longer be armed; one switched on can be.
+    m_schedule->RecalcSchedule();
+    PaintActEv();
+}
+
+void TfmTocsiner::clbEventsExit() {
+    const EventCheckList* list = ui->clbEvents;
+    // 1.
+    CurrentTaskName.clear();
+    // 2.
+    const QListWidgetItem* focused = list->currentItem();
+    if (list->count() > 0 && focused != nullptr && focused->isSelected())
+        CurrentTaskName = focused->text();
+}
+
+void TfmTocsiner::pmiDelClick() {
+    EventCheckList* list = ui->clbEvents;
+    // 1, 2.
+    if (m_platform.question(this, kDeleteQuestion)) {
+        QStringList doomed;
+        for (int row = 0; row < list->count(); ++row)
+            if (list->item(row)->isSelected())
+                doomed.append(list->item(row)->text());
+        for (const QString& name : std::as_const(doomed))
+            m_settings->EraseSection(name);
+    }
+    // 3. Whatever the answer.
+    list->clear();
+    list->setEnabled(false);
+    ui->evName->clear();
+    ui->evName->setEditText(kDefaultName);
+    ui->sbSaveEvent->setEnabled(true);
+    ui->lbEvName->clear();
+    ui->lbEvTime->clear();
+    // Emptied before the editor loads a new task: its group handlers write
+    // to this name with auto-record on, and a deleted task is never written.
+    CurrentTaskName.clear();
+    ShowEvent(keys::NewTaskMarker.toString());
+    m_schedule->RecalcSchedule();
+    ApplySavedSort();
+}
+
+void TfmTocsiner::sbNewEvClick() {
+    // 1.
+    if (!CurrentTaskName.isEmpty()) {
+        const int row = ui->clbEvents->rowOfNameAnyCase(CurrentTaskName);
+        if (row >= 0)
+            ui->clbEvents->item(row)->setSelected(false);
+    }
+    // 2, 3.
+    CurrentTaskName.clear();
+    ShowEvent(keys::NewTaskMarker.toString());
+}
+
+void TfmTocsiner::evNameChange() {
+    ui->sbSaveEvent->setEnabled(!ui->evName->currentText().isEmpty());
+}
+
+bool TfmTocsiner::evNameKeyPress(QChar key) {
+    if (key != QChar(13))
+        return false;
+    sbSaveEventClick();
+    return true;
+}
