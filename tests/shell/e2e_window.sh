@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# The real program's main window under a real window manager (openbox on a
+# private X server): outer size and place at the first start, dragging by a
+# bare spot with any button, the outer size stored on resize, the position
+# stored on close and restored at the next start.
+set -uo pipefail
+[ -n "${E2E_TRACE:-}" ] && set -x
+program=$(readlink -f "${1:?program path}")
+for tool in Xvfb openbox xdotool xwininfo xprop; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; echo "--- program output"; cat "$work/out.log" 2>/dev/null; exit 1; }
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$work/display")"
+unset WAYLAND_DISPLAY
+for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+
+mkdir -p "$work/run" "$work/config" "$work/runtime" "$work/home"
+chmod 700 "$work/runtime"
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
+
+ini="$work/run/$(id -un).ini"
+app=""
+start() {
+  (cd "$work/run" && exec "$program") >>"$work/out.log" 2>&1 &
+  app=$!
+  pids+=($app)
+  win=""
+  for _ in $(seq 100); do
+    win=$(xdotool search --name ' by Korvel$' 2>/dev/null | head -1)
+    [ -n "$win" ] && xwininfo -id "$win" | grep -q 'IsViewable' &&
+      xprop -id "$win" _NET_FRAME_EXTENTS | grep -q '=' && break
+    sleep 0.1
+  done
+  [ -n "$win" ] || fail "no main window"
+  xprop -id "$win" _NET_FRAME_EXTENTS | grep -q '=' || fail "the window manager did not frame the window"
+  sleep 0.8   # the frame and the size correction settle
+}
+# Outer frame: left top width height.
+outer() {
+  local ext l r t b x y w h
+  ext=$(xprop -id "$win" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+  read -r l r t b <<<"$ext"
+  x=$(xwininfo -id "$win" | awk '/Absolute upper-left X/{print $4}')
+  y=$(xwininfo -id "$win" | awk '/Absolute upper-left Y/{print $4}')
+  w=$(xwininfo -id "$win" | awk '/Width:/{print $2}')
+  h=$(xwininfo -id "$win" | awk '/Height:/{print $2}')
+  echo "$((x - l)) $((y - t)) $((w + l + r)) $((h + t + b))"
+}
+
+# First start in an empty folder.
+start
+read -r ox oy ow oh <<<"$(outer)"
+echo "first start: frame at $ox,$oy size ${ow}x$oh"
+[ "$ox $oy $ow $oh" = "0 0 510 314" ] || fail "first start frame $ox,$oy ${ow}x$oh, not 0,0 510x314"
+[ "$(cat "$ini")" = "$(printf '[Main]\nTop=0\nAutoRec=0')" ] || fail "first start wrote: $(cat "$ini")"
+
+# Dragging by a bare spot, with each button.
+for b in 1 3 2; do
+  read -r x0 y0 _ <<<"$(outer)"
+  xdotool mousemove --window "$win" 150 140 mousedown "$b"
+  sleep 0.2
+  xdotool mousemove_relative --sync 30 20
+  sleep 0.2
+  xdotool mouseup "$b"
+  sleep 0.4
+  read -r x1 y1 _ <<<"$(outer)"
+  [ $((x1 - x0)) -eq 30 ] && [ $((y1 - y0)) -eq 20 ] || fail "button $b moved the window by $((x1 - x0)),$((y1 - y0))"
+done
+# A press on a control does not move it.
+read -r x0 y0 _ <<<"$(outer)"
+xdotool mousemove --window "$win" 30 10 mousedown 1   # Label4
+xdotool mousemove_relative --sync 30 20
+xdotool mouseup 1
+sleep 0.4
+read -r x1 y1 _ <<<"$(outer)"
+[ "$x1 $y1" = "$x0 $y0" ] || fail "a press on a label moved the window"
+echo "drag: moves by bare spots with buttons 1, 3, 2; not by a label"
+
+# Resizing stores the outer size.
+xdotool windowsize "$win" 600 400
+sleep 0.6
+read -r ox oy ow oh <<<"$(outer)"
+grep -qx "Height=$oh" "$ini" && grep -qx "Width=$ow" "$ini" || fail "stored size is not the outer ${ow}x$oh: $(cat "$ini")"
+echo "resize: stored outer ${ow}x$oh"
+
+# Closing through the window manager stores the frame's place.
+xdotool windowactivate --sync "$win"
+for _ in $(seq 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$win" ] && break; sleep 0.1; done
+xdotool key alt+F4
+for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app" 2>/dev/null && fail "the close box did not end the program"
+wait "$app"; rc=$?
+[ "$rc" -eq 0 ] || fail "exit code $rc"
+grep -qx "Left=$ox" "$ini" && grep -qx "Top=$oy" "$ini" || fail "stored place is not $ox,$oy: $(cat "$ini")"
+echo "close: stored place $ox,$oy"
+
+# The next start puts the window back, the same size.
+start
+read -r nx ny nw nh <<<"$(outer)"
+[ "$nx $ny $nw $nh" = "$ox $oy $ow $oh" ] || fail "restart: $nx,$ny ${nw}x$nh, not $ox,$oy ${ow}x$oh"
+echo "restart: same place and size"
+echo "PASS"
