@@ -5,6 +5,7 @@
 #include "regionalformats.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,6 +127,7 @@ private Q_SLOTS:
     void lateTickSkipsTheHourAndWatchesOn();
     void silenceStopsAtOnceAndAnotherChoiceRearms();
     void sameIntervalLeavesTheRunningPeriodAlone();
+    void refusedWriteStopsTheChange();
     void playSoundTimesWaitsBeforeEachStart_data();
     void playSoundTimesWaitsBeforeEachStart();
 };
@@ -444,6 +446,22 @@ void TestChime::sameIntervalLeavesTheRunningPeriodAlone() {
     QCOMPARE(w->Timer2.interval(), 2364000);
     QVERIFY2(w->Timer2.remainingTime() > 2364000 - 1000,
              qPrintable(QString::number(w->Timer2.remainingTime())));
+}
+
+void TestChime::refusedWriteStopsTheChange() {
+    Run r;
+    r.startAt(hms(10, 20, 30), "1");
+    QVERIFY(r.main()->Timer2.isActive());
+    // A folder where the settings file was: every write is refused.
+    QVERIFY(QFile::remove(r.iniPath()));
+    QVERIFY(QDir(r.dir.path()).mkdir(QStringLiteral("tester.ini")));
+    r.choose(0);
+    QCOMPARE(r.platform.boxes.size(), 1);
+    QCOMPARE(r.platform.boxes.at(0).kind, FakePlatform::Box::Error);
+    QVERIFY(r.platform.boxes.at(0).text.startsWith(QStringLiteral("Unable to write to ")));
+    // The handler stopped at the write: the chime still runs as it did.
+    QVERIFY(r.main()->Timer2.isActive());
+    QCOMPARE(r.main()->Timer2.interval(), 2365000);
 }
 
 void TestChime::playSoundTimesWaitsBeforeEachStart_data() {
