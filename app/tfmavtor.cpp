@@ -1,12 +1,238 @@
 #include "tfmavtor.h"
 #include "ui_tfmavtor.h"
 
+#include "jpegimage.h"
+#include "platform.h"
+#include "tfmtocsiner.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QShowEvent>
+
+// The card's pictures are part of the program, as they were part of the form,
+// so they are built into it rather than shipped as files beside it.
+static void initAboutResources() {
+    Q_INIT_RESOURCE(about);
+}
+
+namespace {
+
+const QString kBackground = QStringLiteral(":/about/background.jpg");
+const QString kIllustration = QStringLiteral(":/about/illustration.bmp");
+const QString kSiteUrl = QStringLiteral("https://zvonarka.example.org/");
+const QString kMail = QStringLiteral("korvel@example.org");
+
+const QColor kTeal(0, 128, 128);
+const QColor kGray(128, 128, 128);
+const QColor kYellow(255, 255, 0);
+const QColor kNavy(0, 0, 128);
+const QColor kBlue(0, 0, 255);
+const QColor kAqua(0, 255, 255);
+
+QByteArray readResource(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void setTextColour(QWidget* w, const QColor& colour) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    w->setPalette(pal);
+}
+
+// The font whose lines are at most this many pixels high: the card's sizes
+// are heights of the whole character cell, which fits the 45-pixel box of
+// the 46-pixel name.
+QFont fontOfHeight(QFont font, int pixels) {
+    int size = pixels;
+    font.setPixelSize(size);
+    while (size > 4 && QFontMetrics(font).height() > pixels)
+        font.setPixelSize(--size);
+    return font;
+}
+
+} // namespace
+
 TfmAvtor::TfmAvtor(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfmAvtor>()) {
+    initAboutResources();
     ui->setupUi(this);
     setObjectName(QStringLiteral("TfmAvtor"));
     setFixedSize(size());
     setAttribute(Qt::WA_QuitOnClose, false);
+    setUpElements();
+    loadBackground(readResource(kBackground));
+    connectHandlers();
 }
 
 TfmAvtor::~TfmAvtor() = default;
+
+void TfmAvtor::setUpElements() {
+    const QFont base = font();
+    {
+        QFont f = fontOfHeight(base, 19);
+        ui->Label2->setFont(f);
+        setTextColour(ui->Label2, kTeal);
+    }
+    {
+        QFont f = base;
+        f.setBold(true);
+        ui->lnName->setFont(fontOfHeight(f, 21));
+        setTextColour(ui->lnName, kGray);
+    }
+    for (QLabel* l : {ui->Label7, ui->Label1, ui->Label4, ui->Label9, ui->Label15})
+        setTextColour(l, kYellow);
+    {
+        QFont f = base;
+        f.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"),
+                       QStringLiteral("URW Gothic")});
+        f.setBold(true);
+        // 46 pixels is a hair more than the name's 45-pixel box: shrink to
+        // the box, so the name is never cut.
+        int pixels = 46;
+        do
+            ui->Label8->setFont(fontOfHeight(f, pixels--));
+        while (pixels > 4 && ui->Label8->sizeHint().height() > ui->Label8->height());
+        setTextColour(ui->Label8, kNavy);
+    }
+    for (QLabel* l : {static_cast<QLabel*>(ui->lbSite), static_cast<QLabel*>(ui->lMail)}) {
+        QFont f = base;
+        f.setUnderline(true);
+        l->setFont(f);
+        setTextColour(l, kBlue);
+        l->installEventFilter(this);
+    }
+    // The texts size their labels, as the form's auto-sized labels do; the
+    // name keeps its box.
+    for (QLabel* l :
+         {ui->Label2, ui->lnName, ui->Label7, ui->Label1, ui->Label4, ui->Label9, ui->Label15,
+          static_cast<QLabel*>(ui->lbSite), static_cast<QLabel*>(ui->lMail)})
+        l->adjustSize();
+    ui->Label8->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    ui->Image2->setScaledContents(true);
+    ui->Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    const QPixmap illustration = transparentBitmap(QImage(kIllustration));
+    if (!illustration.isNull()) {
+        const QSize fitted = fitProportionally(illustration.size(), ui->Image1->size());
+        ui->Image1->setPixmap(
+            fitted == illustration.size()
+                ? illustration
+                : illustration.scaled(fitted, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
+}
+
+void TfmAvtor::connectHandlers() {
+    connect(ui->ClickImg, &ClickLabel::clicked, this, [this] { ClickImgClick(); });
+    connect(ui->Image2, &ClickLabel::clicked, this, [this] { Image2Click(); });
+    connect(ui->Image3, &ClickLabel::clicked, this, [this] { Image3Click(); });
+    connect(ui->lbSite, &ClickLabel::clicked, this, [this] { lbSiteClick(); });
+    connect(ui->lMail, &ClickLabel::clicked, this, [this] { lMailClick(); });
+}
+
+bool TfmAvtor::loadBackground(const QByteArray& jpeg) {
+    const QImage picture = decodeJpeg(jpeg);
+    if (picture.isNull()) {
+        ui->Image2->setPixmap(QPixmap());
+        return false;
+    }
+    ui->Image2->setPixmap(QPixmap::fromImage(picture));
+    return true;
+}
+
+QString TfmAvtor::siteUrl() {
+    return kSiteUrl;
+}
+
+QString TfmAvtor::mailAddress() {
+    return kMail;
+}
+
+QSize TfmAvtor::fitProportionally(QSize picture, QSize box) {
+    if (picture.isEmpty() || box.isEmpty())
+        return picture;
+    if (picture.width() <= box.width() && picture.height() <= box.height())
+        return picture;
+    return picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+QPixmap TfmAvtor::transparentBitmap(const QImage& bitmap) {
+    if (bitmap.isNull())
+        return {};
+    QPixmap pixmap = QPixmap::fromImage(bitmap);
+    const QColor key = bitmap.pixelColor(0, bitmap.height() - 1);
+    pixmap.setMask(pixmap.createMaskFromColor(key, Qt::MaskInColor));
+    return pixmap;
+}
+
+void TfmAvtor::FormShow() {
+    // The card takes the place of the main window, hidden by now.
+    if (m_main != nullptr)
+        move(m_main->pos());
+}
+
+void TfmAvtor::ClickImgClick() {
+    hide();
+    if (m_main != nullptr)
+        m_main->guarded([this] { m_main->pmiShowClick(); });
+}
+
+void TfmAvtor::Image2Click() {
+    // The main window stays hidden; the tray brings it back. With no tray to
+    // come back from it waits minimised instead, as hiding does then, so the
+    // program never becomes unreachable.
+    hide();
+    if (m_main != nullptr && !m_main->platform().isSystemTrayAvailable() && !m_main->isVisible())
+        m_main->showMinimized();
+}
+
+void TfmAvtor::Image3Click() {
+    // Never undone: the card is made once, so the bare picture stays for the
+    // rest of the run.
+    ui->Image2->raise();
+}
+
+void TfmAvtor::lbSiteClick() {
+    if (m_main != nullptr)
+        m_main->platform().openWithDefaultHandler(kSiteUrl);
+}
+
+void TfmAvtor::lMailClick() {
+    if (m_main != nullptr)
+        m_main->platform().openWithDefaultHandler(QStringLiteral("mailto:") + kMail);
+}
+
+void TfmAvtor::lbSiteMouseEnter() {
+    setTextColour(ui->lbSite, kAqua);
+}
+
+void TfmAvtor::lbSiteMouseLeave() {
+    setTextColour(ui->lbSite, kBlue);
+}
+
+void TfmAvtor::lMailMouseEnter() {
+    setTextColour(ui->lMail, kAqua);
+}
+
+void TfmAvtor::lMailMouseLeave() {
+    setTextColour(ui->lMail, kBlue);
+}
+
+void TfmAvtor::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+bool TfmAvtor::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Enter || type == QEvent::Leave) {
+        const bool enter = type == QEvent::Enter;
+        if (watched == ui->lbSite)
+            enter ? lbSiteMouseEnter() : lbSiteMouseLeave();
+        else if (watched == ui->lMail)
+            enter ? lMailMouseEnter() : lMailMouseLeave();
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
 #include <QWidget>
 
 #include <memory>
@@ -8,13 +12,57 @@ namespace Ui {
 class TfmAvtor;
 }
 
-// The About window: a borderless card, created hidden at start-up and
-// afterwards only shown and hidden.
+class TfmTocsiner;
+
+// The About window: a borderless picture card, created hidden at start-up and
+// afterwards only shown and hidden. Its elements lie in the form from back to
+// front; the click layer ClickImg covers all the text, so a click anywhere
+// but on the two links and the hot spot is the click layer's.
 class TfmAvtor final : public QWidget {
     Q_OBJECT
 public:
     explicit TfmAvtor(QWidget* parent = nullptr);
     ~TfmAvtor() override;
 
+    // The main window the card stands in for: where it shows, whom it gives
+    // way to, and the desktop it opens the links on.
+    void attachMainWindow(TfmTocsiner* main) { m_main = main; }
+
+    // Puts a JPEG picture behind the card. A damaged one leaves the card
+    // without a background; returns whether a picture is shown.
+    bool loadBackground(const QByteArray& jpeg);
+
+    void FormShow();
+    void ClickImgClick();
+    void Image2Click();
+    void Image3Click();
+    void lbSiteClick();
+    void lMailClick();
+    void lbSiteMouseEnter();
+    void lbSiteMouseLeave();
+    void lMailMouseEnter();
+    void lMailMouseLeave();
+
+    // The maker's addresses behind the two links.
+    static QString siteUrl();
+    static QString mailAddress();
+
+    // A picture larger than its box shrinks to fit, keeping its proportions;
+    // a smaller one keeps its size.
+    static QSize fitProportionally(QSize picture, QSize box);
+    // The illustration with its transparent colour (that of its bottom-left
+    // pixel) cut out.
+    static QPixmap transparentBitmap(const QImage& bitmap);
+
     std::unique_ptr<Ui::TfmAvtor> ui;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUpElements();
+    void connectHandlers();
+
+    TfmTocsiner* m_main = nullptr;
 };
