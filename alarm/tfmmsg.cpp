@@ -42,6 +42,8 @@ TfmMsg::TfmMsg(QWidget* parent)
     pal.setColor(QPalette::ButtonText, Qt::blue);
     ui->sbOk->setPalette(pal);
     ui->lWarn->hide();
+    // The form's text format drops a caption of blanks alone.
+    ui->lMsg->setText(QString(13, u' '));
 
     Timer1.setInterval(100);
     Timer2.setInterval(1000);
@@ -147,6 +149,9 @@ void TfmMsg::FormHide() {
 }
 
 void TfmMsg::Timer1Timer() {
+    // Asking again while it is in front only makes the window manager flicker.
+    if (isActiveWindow())
+        return;
     raise();
     activateWindow();
 }
