@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# A week-day task made with the picker: "по дням недели" opens the picker,
+# two days are ticked, the main window is activated again (the picker's loss
+# of activation builds the pending week string) and "Ok" stores "Week" and the
+# next due "Date". Then, with auto-record on and the task chosen in the list,
+# one more tick and a loss of activation store the new days and a new date at
+# once, without "Ok".
+. "$(dirname "$0")/lib.sh"
+e2e_init "${1:?program}" python3
+start_x
+start_app
+wait_main
+
+# The task's time is one second past midnight: always passed today, so the
+# next due day is the first chosen day after today.
+next_date() { # <week string>: the date the week-day rule gives, dd.MM.yyyy
+  python3 -c '
+import datetime, sys
+today = datetime.date.today(); t = today.weekday(); days = [int(c) for c in sys.argv[1]]
+later = [d for d in days if d > t]
+step = later[0] - t if later else 7 - t + days[0]
+print((today + datetime.timedelta(days=step)).strftime("%d.%m.%Y"))' "$1"
+}
+picker() { pick=$(window_named '^Неделя$'); }
+# Rows of the picker's day list: 14 pixels each from its top, box at the left.
+tick_day() { click "$pick" 12 $((10 + 14 * $1)); }
+
+picker && fail "the week-day picker is open at start"
+click_main 131 113                  # rgDays, "по дням недели"
+wait_until 5 picker || fail "по дням недели did not open the picker"
+note "picker $pick opened"
+# It opens over the task list; moved aside, as a user would drag it.
+xdotool windowmove --sync "$pick" 600 300
+tick_day 1                          # вторник
+tick_day 4                          # пятница
+click_main 120 160                  # back to the main window: the picker loses activation
+main_active() { [ "$(active_window)" = "$win" ]; }
+wait_until 5 main_active || fail "the main window did not take the activation"
+picker || fail "the picker closed when it lost activation"
+has_section Weekly && fail "a new task was written before Ok"
+
+click_main 117 74                   # edTime
+key ctrl+a
+typetext 000001
+click_main 402 211                  # evName
+key ctrl+a
+typetext Weekly
+click_main 484 210                  # "Ok"
+wait_until 5 has_section Weekly || fail "Ok saved nothing"
+expect_key Weekly DayOrWeek 1
+expect_key Weekly Week 14
+expect_key Weekly Time 00:00:01
+expect_key Weekly Date "$(next_date 14)"
+note "saved: Week=14 Date=$(ini_get Weekly Date)"
+
+# Auto-record on, the task chosen: a third day goes to the file when the
+# picker loses activation.
+click_main 260 236                  # cbARec
+expect_key Main AutoRec 1
+click_main 300 99                   # the task's row in clbEvents
+sleep 0.5
+picker || fail "choosing a week-day task did not show the picker"
+tick_day 2                          # среда
+expect_key Weekly Week 14           # ticking alone stores nothing
+click_main 120 160
+wait_until 5 sh -c "grep -q '^Week=124' '$ini'" || fail "the loss of activation did not store Week=124"
+expect_key Weekly Date "$(next_date 124)"
+note "auto-record: Week=124 Date=$(ini_get Weekly Date)"
+
+# Back to every day: "Week" stays, "DayOrWeek" follows, the picker stays.
+click_main 14 113                   # rgDays, "каждый день"
+wait_until 5 sh -c "grep -q '^DayOrWeek=0' '$ini'" || fail "DayOrWeek not stored as 0"
+expect_key Weekly Week 124
+picker || fail "switching back to every day hid the picker"
+close_app
+pass "week-day task"
