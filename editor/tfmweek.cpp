@@ -19,6 +19,10 @@ TfmWeek::TfmWeek(QWidget* parent)
     // Loading a week-day task shows it beside the editor; the keyboard stays
     // where the user works.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // Seven rows of 13 pixels fill the list's 94 without a scroll bar, as
+    // the design has them; the style's own rows are taller.
+    for (int i = 0; i < ui->clbWeek->count(); ++i)
+        ui->clbWeek->item(i)->setSizeHint(QSize(ui->clbWeek->width() - 4, 13));
 }
 
 TfmWeek::~TfmWeek() {

@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QListWidget>
+#include <QPainter>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -128,6 +129,24 @@ struct EditorRun {
             if (b.kind == FakePlatform::Box::Error)
                 out.append(b.text);
         return out;
+    }
+    // The main window with the picker where it stands beside it, as one
+    // picture, saved in the build folder.
+    void screenshot(const QString& fileName, bool withPicker) const {
+        const QRect mainRect(main()->pos(), main()->size());
+        QRect all = mainRect;
+        const QRect weekRect(week()->pos(), week()->size());
+        if (withPicker)
+            all = all.united(weekRect);
+        QImage image(all.size(), QImage::Format_RGB32);
+        image.fill(QColor(0x3a, 0x6e, 0xa5));
+        QPainter p(&image);
+        p.drawPixmap(mainRect.topLeft() - all.topLeft(), main()->grab());
+        if (withPicker)
+            p.drawPixmap(weekRect.topLeft() - all.topLeft(), week()->grab());
+        p.end();
+        if (!image.save(QStringLiteral(ZV_SCREENSHOT_DIR "/") + fileName))
+            qWarning("cannot save %s", qPrintable(fileName));
     }
     int today() const { return daycount::fromDate(clock.now().date()); }
     QString date(int dayCount) const { return RegionalFormats::russian().formatDate(dayCount); }

@@ -61,6 +61,8 @@ private Q_SLOTS:
     void messageSwitchesLayoutsAndRecords();
     void newTaskWritesNothingBeforeOk();
 
+    void screenshots();
+
 private:
     std::unique_ptr<EditorRun> r;
 };
@@ -599,6 +601,19 @@ void TestEditor::newTaskWritesNothingBeforeOk() {
     QCOMPARE(r->value(QStringLiteral("Подъём"), QStringLiteral("App")),
              QStringLiteral("/bin/true"));
     QCOMPARE(r->value(QStringLiteral("Подъём"), QStringLiteral("Ones")), QStringLiteral("2"));
+}
+
+void TestEditor::screenshots() {
+    // Chosen in the list, as the user does.
+    auto* list = r->ui()->clbEvents;
+    list->setCurrentItem(list->findItems(kCountdown, Qt::MatchExactly).constFirst());
+    r->choose(kCountdown);
+    QVERIFY(r->ui()->cbHours->isChecked());
+    r->screenshot(QStringLiteral("editor-countdown.png"), false);
+    list->setCurrentItem(list->findItems(kTask, Qt::MatchExactly).constFirst());
+    r->choose(kTask);
+    QVERIFY(r->ui()->plAppCtrl->isVisible());
+    r->screenshot(QStringLiteral("editor-app.png"), false);
 }
 
 QTEST_MAIN(TestEditor)

@@ -57,6 +57,8 @@ private Q_SLOTS:
     void dateCloseUpWarnsForPastDate();
     void dateExitStoresAndScheduleMovesIt();
 
+    void screenshot();
+
 private:
     void deactivatePicker();
     std::unique_ptr<EditorRun> r;
@@ -416,6 +418,14 @@ void TestRecurrence::dateExitStoresAndScheduleMovesIt() {
     r->focus(ui->edMsg);
     QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("12.12.2026"));
     QCOMPARE(ui->OnAirDate->date(), day(12));
+}
+
+void TestRecurrence::screenshot() {
+    auto* list = r->ui()->clbEvents;
+    list->setCurrentItem(list->findItems(kWeekly, Qt::MatchExactly).constFirst());
+    r->choose(kWeekly);
+    QVERIFY(r->week()->isVisible());
+    r->screenshot(QStringLiteral("editor-weekdays.png"), true);
 }
 
 QTEST_MAIN(TestRecurrence)
