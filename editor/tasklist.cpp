@@ -97,15 +97,19 @@ void TfmTocsiner::connectTaskList() {
     ui->evName->setInsertPolicy(QComboBox::NoInsert);
     connect(ui->evName, &QComboBox::editTextChanged, this,
             [this] { guarded([this] { evNameChange(); }); });
-    if (QLineEdit* edit = ui->evName->lineEdit()) {
-        edit->installEventFilter(new KeyPressFilter(edit, [this](QKeyEvent* e) {
-            if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
-                return false;
-            bool taken = false;
-            guarded([&] { taken = evNameKeyPress(QChar(13)); });
-            return taken;
-        }));
-    }
+    // A typed key reaches the editable combo box itself, which hands it on to
+    // its line edit by a direct call that no event filter sees; a key sent to
+    // the line edit goes to it alone. Either way Enter is caught once.
+    const auto enterFilter = [this](QKeyEvent* e) {
+        if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter)
+            return false;
+        bool taken = false;
+        guarded([&] { taken = evNameKeyPress(QChar(13)); });
+        return taken;
+    };
+    ui->evName->installEventFilter(new KeyPressFilter(ui->evName, enterFilter));
+    if (QLineEdit* edit = ui->evName->lineEdit())
+        edit->installEventFilter(new KeyPressFilter(edit, enterFilter));
 }
 
 void TfmTocsiner::clearNameBoxList() {
