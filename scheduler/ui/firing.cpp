@@ -29,9 +29,12 @@ namespace {
 // that a timer firing a hair early still finds the new second, early enough
 // that a task fires well inside its second.
 constexpr int kTickLagMs = 2;
-// A tick landing this far past the boundary or more, or before it, puts the
-// next one back on the boundary.
-constexpr int kTickDriftMs = 25;
+// A correcting tick that lands within this of the boundary settles the
+// phase; later, it is corrected once more (the system was busy).
+constexpr int kTickSettleMs = 5;
+// A steady tick landing this far past the boundary or more, or before it,
+// puts the next one back on the boundary.
+constexpr int kTickDriftMs = 10;
 constexpr int kTickMs = 1000;
 
 const QString kTimeHasCome = QStringLiteral("Время пришло...");
@@ -74,7 +77,7 @@ void TfmTocsiner::startClock() {
 
 void TfmTocsiner::alignClock() {
     const int ms = m_clock.now().time().msec();
-    if (ms < kTickDriftMs) {
+    if (ms < (m_clockAligning ? kTickSettleMs : kTickDriftMs)) {
         // On the boundary: back to the plain period if the last one was a
         // correction. start() on an unchanged period would shift the phase.
         if (m_clockAligning) {
