@@ -282,7 +282,10 @@ void TfmTocsiner::applyPendingOuterSize() {
 void TfmTocsiner::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
-        guarded([this] { FormShow(); });
+        // A window started minimised for want of a tray counts as hidden: its
+        // showing comes with pmiShowClick.
+        if (!isMinimized())
+            guarded([this] { FormShow(); });
         guarded([this] { applyPendingOuterSize(); });
         // Under a window manager the frame extents arrive after mapping.
         QTimer::singleShot(300, this, [this] { guarded([this] { applyPendingOuterSize(); }); });

@@ -578,11 +578,19 @@ void TestShell::withoutTrayHidingMinimises() {
     QVERIFY(!w->isMinimized());
     r->stop();
 
-    // Starting hidden starts minimised.
+    // Starting hidden starts minimised, without a pinned picker; showing it
+    // brings the picker.
     r->writeIni("[Main]\nHideOnStart=1\n");
-    r->startAndShow();
+    r->start();
+    auto* hold = r->windows->fmWeek->findChild<QCheckBox*>(QStringLiteral("cbHold"));
+    hold->setChecked(true);
+    r->windows->showAtStart();
     QVERIFY(r->main()->isVisible());
     QVERIFY(r->main()->isMinimized());
+    QVERIFY(!r->windows->fmWeek->isVisible());
+    r->main()->pmiShowClick();
+    QVERIFY(!r->main()->isMinimized());
+    QVERIFY(r->windows->fmWeek->isVisible());
 }
 
 void TestShell::autostartTickCreatesEntry() {
