@@ -9,7 +9,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,9 +70,52 @@ bool writeInPlace(const QByteArray& target, const QByteArray& bytes) {
     return ok;
 }
 
+// The temporary file of a write: "." + the file's name + "." + the writer's
+// pid + "." + a counter + ".tmp". Returns the pid, or 0 when the name is not
+// one of ours for that file.
+pid_t writerOfTemp(const QByteArray& name, const QByteArray& base) {
+    const QByteArray prefix = '.' + base + '.';
+    if (!name.startsWith(prefix) || !name.endsWith(".tmp"))
+        return 0;
+    const QList<QByteArray> parts =
+        name.mid(prefix.size(), name.size() - prefix.size() - 4).split('.');
+    if (parts.size() != 2)
+        return 0;
+    bool pidOk = false;
+    bool counterOk = false;
+    const qint64 pid = parts.at(0).toLongLong(&pidOk);
+    (void)parts.at(1).toULongLong(&counterOk);
+    if (!pidOk || !counterOk || pid <= 0 || pid > INT_MAX)
+        return 0;
+    return pid_t(pid);
+}
+
+// A writer killed between creating its temporary file and the rename (SIGKILL,
+// a power cut) leaves that file behind, and nothing else would ever remove it.
+// Removes those whose writer is gone; a live writer's file (another copy on
+// another desktop in the same folder) is left alone. Our own pid's are stale
+// too: this process writes from one thread and is not inside a write now.
+void sweepStaleTemps(const QByteArray& dir, const QByteArray& base) {
+    DIR* d = ::opendir(dir.constData());
+    if (d == nullptr)
+        return;
+    const pid_t self = ::getpid();
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        const pid_t writer = writerOfTemp(name, base);
+        if (writer == 0)
+            continue;
+        if (writer != self && (::kill(writer, 0) == 0 || errno != ESRCH))
+            continue;
+        ::unlinkat(::dirfd(d), name.constData(), 0);
+    }
+    ::closedir(d);
+}
+
 // A temporary file beside the target, synced, then renamed over it: a crash or a
 // forced switch-off leaves the old file or the new one, never a torn one.
-bool writeReplacing(const QString& path, const QByteArray& bytes) {
+// `sweep`: first remove what killed writers left (see sweepStaleTemps).
+bool writeReplacing(const QString& path, const QByteArray& bytes, bool sweep) {
     QByteArray target = QFile::encodeName(path);
     // Replace what a symbolic link points to, not the link.
     struct stat lst {};
@@ -105,6 +150,8 @@ bool writeReplacing(const QString& path, const QByteArray& bytes) {
                            : slash == 0 ? QByteArray("/")
                                         : target.left(slash);
     const QByteArray base = target.mid(slash + 1);
+    if (sweep)
+        sweepStaleTemps(dir, base);
 
     static unsigned counter = 0;
     QByteArray temp;
@@ -202,8 +249,9 @@ void IniFile::refuse() {
 }
 
 void IniFile::save(IniDocument& doc) {
-    if (!m_readable || !writeReplacing(m_path, doc.serialize()))
+    if (!m_readable || !writeReplacing(m_path, doc.serialize(), !m_swept))
         refuse();
+    m_swept = true;
     // Our own write becomes the state the parsed copy belongs to; stat the new
     // file rather than trust the clock, whose granularity may hide a change.
     m_state = statPath(QFile::encodeName(m_path));

@@ -19,7 +19,8 @@ class IniDocument;
 // - Written as UTF-8; a file that is not valid UTF-8 is read as Windows-1251.
 //   A file keeps its own line ends (CRLF or LF); a new file gets LF.
 // - Every change replaces the file atomically; a refused write throws AppError
-//   "Unable to write to <path>" and leaves the file as it was.
+//   "Unable to write to <path>" and leaves the file as it was. Temporary files
+//   that a killed writer left beside the file are removed at the first write.
 // - The parsed file is kept only while the file on disk is unchanged (device,
 //   inode, size, modification and change times to the nanosecond), checked at
 //   every access, so a hand edit is seen at the next read.
@@ -64,4 +65,7 @@ private:
     // False when the file is there but could not be read: writing the empty
     // copy over it would lose it.
     mutable bool m_readable = true;
+    // Temporary files left by killed writers are removed at the first
+    // successful write.
+    bool m_swept = false;
 };
