@@ -106,10 +106,20 @@ start_pulse() {
 }
 
 # record_start <file>: records the null sink's monitor until record_stop.
+# Connecting takes a moment on a busy machine: rec_start is the moment the
+# recording's first sample was taken, worked out from the first data seen.
 record_start() {
-  parec -d zvnull.monitor --raw --format=s16le --rate=44100 --channels=1 >"$1" &
+  parec -d zvnull.monitor --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20 >"$1" &
   recorder=$!
   pids+=($recorder)
+  local i size=0
+  for ((i = 0; i < 500; i++)); do
+    size=$(stat -c %s "$1" 2>/dev/null || echo 0)
+    [ "$size" -gt 0 ] && break
+    sleep 0.02
+  done
+  [ "$size" -gt 0 ] || fail "parec recorded nothing"
+  rec_start=$(awk -v n="$(date +%s.%N)" -v b="$size" 'BEGIN { printf "%.3f", n - b / 2 / 44100 }')
 }
 record_stop() { kill "$recorder" 2>/dev/null; wait "$recorder" 2>/dev/null; }
 # peak <file>: the largest amplitude, 0 to 1.
