@@ -106,12 +106,11 @@ read -r ox oy ow oh <<<"$(outer)"
 grep -qx "Height=$oh" "$ini" && grep -qx "Width=$ow" "$ini" || fail "stored size is not the outer ${ow}x$oh: $(cat "$ini")"
 echo "resize: stored outer ${ow}x$oh"
 
-# Closing through the window manager stores the frame's place.
-xdotool windowactivate --sync "$win"
-for _ in $(seq 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$win" ] && break; sleep 0.1; done
-xdotool key alt+F4
+# The close box of the frame (openbox puts it at the title bar's right end)
+# ends the program, which stores the frame's place.
+xdotool mousemove $((ox + ow - 11)) $((oy + 9)) click 1
 for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app" 2>/dev/null && fail "the close box did not end the program"
+kill -0 "$app" 2>/dev/null && fail "the close box did not end the program ($(xwininfo -id "$win" 2>&1 | grep -E 'Map State|error'))"
 wait "$app"; rc=$?
 [ "$rc" -eq 0 ] || fail "exit code $rc"
 grep -qx "Left=$ox" "$ini" && grep -qx "Top=$oy" "$ini" || fail "stored place is not $ox,$oy: $(cat "$ini")"
