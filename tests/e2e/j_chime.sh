@@ -4,7 +4,7 @@
 # cuckoo heard once on a private PulseAudio's null sink when the hour begins,
 # silence before it and no second chime after it.
 . "$(dirname "$0")/lib.sh"
-e2e_init "${1:?program}" faketime python3
+e2e_init "${1:?program}" faketime
 start_x
 start_pulse
 record_start "$work/chime.raw"

@@ -6,7 +6,7 @@
 # one more tick and a loss of activation store the new days and a new date at
 # once, without "Ok".
 . "$(dirname "$0")/lib.sh"
-e2e_init "${1:?program}" python3
+e2e_init "${1:?program}"
 start_x
 start_app
 wait_main
@@ -14,12 +14,14 @@ wait_main
 # The task's time is one second past midnight: always passed today, so the
 # next due day is the first chosen day after today.
 next_date() { # <week string>: the date the week-day rule gives, dd.MM.yyyy
-  python3 -c '
-import datetime, sys
-today = datetime.date.today(); t = today.weekday(); days = [int(c) for c in sys.argv[1]]
-later = [d for d in days if d > t]
-step = later[0] - t if later else 7 - t + days[0]
-print((today + datetime.timedelta(days=step)).strftime("%d.%m.%Y"))' "$1"
+  local t first="" d c
+  t=$(($(date +%u) - 1))
+  for ((c = 0; c < ${#1}; c++)); do
+    d=${1:c:1}
+    [ "$d" -gt "$t" ] && { first=$((d - t)); break; }
+  done
+  [ -n "$first" ] || first=$((7 - t + ${1:0:1}))
+  date -d "+$first days" +%d.%m.%Y
 }
 picker() { pick=$(window_named '^Неделя$'); }
 # Rows of the picker's day list: 14 pixels each from its top, box at the left.
