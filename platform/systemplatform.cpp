@@ -140,12 +140,14 @@ QString SystemPlatform::getOpenFileName(QWidget* parent, const QString& dir) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     auto* filter = new ExecutableFilter(&dialog);
     dialog.setProxyModel(filter);
-    dialog.setNameFilters({programs, QStringLiteral("Текстовики (*.txt)"),
-                           QStringLiteral("Все файлы (*)")});
+    dialog.setNameFilters(
+        {programs, QStringLiteral("Текстовики (*.txt)"), QStringLiteral("Все файлы (*)")});
     dialog.selectNameFilter(programs);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [filter, programs](const QString& chosen) {
-                         filter->setActive(chosen == programs);
+                     [filter](const QString& chosen) {
+                         // With the details hidden the dialog may report the
+                         // bare name.
+                         filter->setActive(chosen.startsWith(QStringLiteral("Ехе-шники")));
                      });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
@@ -187,8 +189,7 @@ void SystemPlatform::openDateTimeSettings() {
         {"mate-time-admin", nullptr},         {"time-admin", nullptr},
     };
     for (const auto& panel : panels) {
-        const QString program =
-            QStandardPaths::findExecutable(QString::fromLatin1(panel.program));
+        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(panel.program));
         if (program.isEmpty())
             continue;
         QStringList arguments;

@@ -1,11 +1,16 @@
 #include "editorfixture.h"
 
+#include "systemplatform.h"
 #include "updown.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QSortFilterProxyModel>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -60,6 +65,8 @@ private Q_SLOTS:
     void countFieldTakesZeroAsOne();
     void messageSwitchesLayoutsAndRecords();
     void newTaskWritesNothingBeforeOk();
+
+    void realFileDialog();
 
     void screenshots();
 
@@ -601,6 +608,50 @@ void TestEditor::newTaskWritesNothingBeforeOk() {
     QCOMPARE(r->value(QStringLiteral("Подъём"), QStringLiteral("App")),
              QStringLiteral("/bin/true"));
     QCOMPARE(r->value(QStringLiteral("Подъём"), QStringLiteral("Ones")), QStringLiteral("2"));
+}
+
+namespace {
+
+// Runs f on the file dialog once it is open and modal; gives up (closing
+// whatever is modal) after five seconds, so a fault cannot hang the test.
+void whenDialogOpens(std::function<void(QFileDialog*)> f) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, f] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (dialog != nullptr && dialog->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            f(dialog);
+        } else if (++*tries > 100) {
+            timer->stop();
+            timer->deleteLater();
+            if (auto* d = qobject_cast<QDialog*>(modal))
+                d->reject();
+        }
+    });
+    timer->start(50);
+}
+
+} // namespace
+
+void TestEditor::realFileDialog() {
+    // The real dialog: its three filters, opening in the root, and a
+    // cancelled one gives no path.
+    SystemPlatform platform;
+    QStringList filters;
+    QString opened;
+    whenDialogOpens([&](QFileDialog* dialog) {
+        filters = dialog->nameFilters();
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    QCOMPARE(platform.getOpenFileName(nullptr, QStringLiteral("/")), QString());
+    QCOMPARE(filters,
+             QStringList({QStringLiteral("Ехе-шники (*)"), QStringLiteral("Текстовики (*.txt)"),
+                          QStringLiteral("Все файлы (*)")}));
+    QCOMPARE(opened, QStringLiteral("/"));
 }
 
 void TestEditor::screenshots() {
