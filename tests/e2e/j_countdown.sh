@@ -10,6 +10,7 @@ start_app
 wait_main
 
 alarm() { alarm_win=$(window_named '^Звонарька - Count$'); }
+avoid_midnight 90
 click_main 260 236                  # cbARec
 expect_key Main AutoRec 1
 click_main 8 56                     # cbHours
@@ -26,7 +27,6 @@ expect_key Count TimeGap 00:00:25
 end1=$(secs_of "$(ini_get Count Time)")
 d=$(((end1 - t0 + 86400) % 86400))
 [ "$d" -ge 24 ] && [ "$d" -le 27 ] || fail "the countdown ends ${d}s after the save, not 25"
-[ "$end1" -lt 86330 ] || { echo "SKIP: too close to midnight"; exit 77; }
 note "countdown saved, ends at $(hms "$end1")"
 
 click_main 300 99                   # the task's row

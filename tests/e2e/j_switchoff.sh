@@ -15,8 +15,8 @@ calls() { grep -c . "$work/logind.calls"; }
 # new_task <name> <seconds ahead>: a switch-off task saved with "Ok".
 new_task() {
   click_main 375 187                # "Новое задание"
+  avoid_midnight 60
   due=$(($(now_secs) + $2))
-  [ "$due" -lt 86390 ] || { echo "SKIP: too close to midnight"; exit 77; }
   click_main 117 74                 # edTime
   key ctrl+a
   typetext "$(hms "$due" | tr -d :)"

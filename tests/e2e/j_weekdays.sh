@@ -27,6 +27,7 @@ picker() { pick=$(window_named '^Неделя$'); }
 # Rows of the picker's day list: 14 pixels each from its top, box at the left.
 tick_day() { click "$pick" 12 $((10 + 14 * $1)); }
 
+avoid_midnight 60
 picker && fail "the week-day picker is open at start"
 click_main 131 113                  # rgDays, "по дням недели"
 wait_until 5 picker || fail "по дням недели did not open the picker"

@@ -308,3 +308,14 @@ shot() {
   [ -n "${E2E_KEEP:-}" ] || return 0
   import -window root -crop 620x420+0+0 "$work/$1.png" 2>/dev/null
 }
+
+# avoid_midnight <seconds>: a journey that needs that long on one day waits
+# for the next one when midnight is nearer.
+avoid_midnight() {
+  local now
+  now=$(now_secs)
+  if [ $((now + $1)) -ge 86400 ]; then
+    note "waiting for midnight to pass"
+    sleep $((86400 - now + 2))
+  fi
+}
