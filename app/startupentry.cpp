@@ -38,8 +38,11 @@ void TfmTocsiner::cbAutoLoadClick() {
 
 void TfmTocsiner::CreateStartupShortcut(const QString& target, const QString& shortcutPath,
                                         const QString& arguments) {
-    // The program runs in its own folder, where its settings file lives.
-    const QString workDir = QFileInfo(target).absolutePath();
+    // The session starts the program in the folder it runs in now, where its
+    // settings file lives. That is the program's own folder when it is run from
+    // there; an installed program runs in the user's data folder instead, and
+    // started in its own read-only folder it would find no settings at all.
+    const QString workDir = QDir(m_workDir).absolutePath();
     if (autostart::writeEntry(shortcutPath,
                               autostart::desktopEntry(kEntryName, target, arguments, workDir))) {
         m_settings->WriteBool(keys::MainSection, keys::Autoload, true);

@@ -19,7 +19,7 @@ wait_until 5 present || fail "ticking the box made no entry"
 expect_key Main Autoload 1
 grep -qx "Exec=.*$(basename "$program")\"\?" "$entry" || fail "Exec does not name the program: $(grep Exec= "$entry")"
 grep -q "^Exec=\"\?$program" "$entry" || fail "Exec is not the program's full path: $(grep Exec= "$entry")"
-grep -qx "Path=$(dirname "$program")" "$entry" || fail "Path is not the program's folder: $(grep Path= "$entry")"
+grep -qx "Path=$work/run" "$entry" || fail "Path is not the folder the program runs in: $(grep Path= "$entry")"
 grep -qx 'Type=Application' "$entry" || fail "not an application entry"
 if command -v desktop-file-validate >/dev/null 2>&1; then
   desktop-file-validate "$entry" || fail "the entry does not validate"
