@@ -68,6 +68,10 @@ awk -v f="$first" -v l="$last" 'BEGIN { exit !(l - f > 2.0 && l - f < 3.0) }' ||
 [ "$window_late" -ge 2900 ] || fail "the window opened before the two cuckoos were through ($window_late ms)"
 [ "$window_late" -le 6000 ] || fail "the window opened $window_late ms after the due time"
 
+# The alarm window stays above the others; the fired task moved on a day.
+xprop -id "$alarm_win" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "the alarm window is not kept above"
+expect_key Journey Date "$(date -d tomorrow +%d.%m.%Y)"
+
 # The alarm window: "Отключить задание", then "OK".
 click "$alarm_win" 9 44
 click "$alarm_win" 124 67
