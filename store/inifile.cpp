@@ -265,9 +265,24 @@ std::optional<QString> IniFile::value(QStringView section, QStringView key) cons
 
 void IniFile::setValue(QStringView section, QStringView key, const QString& value) {
     IniDocument& doc = load();
+    // A key that already holds this very text needs no rewrite of the whole
+    // file and no disk sync: recalculations write back many unchanged dates.
+    // Only where the write would succeed, so a read-only file still refuses it,
+    // and only for UTF-8 files, which a write would not convert.
+    if (m_readable && m_state.regular && doc.readAsUtf8() && IniDocument::isStorableKey(key) &&
+        doc.value(section, key) == IniDocument::storableValue(value) && canWrite())
+        return;
     if (!doc.setValue(section, key, value))
         refuse();
     save(doc);
+}
+
+bool IniFile::canWrite() const {
+    const QByteArray name = QFile::encodeName(m_path);
+    struct stat st {};
+    return ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
+           ::access(name.constData(), W_OK) == 0;
 }
 
 QStringList IniFile::sections() const {

@@ -56,6 +56,8 @@ public:
 
 private:
     IniDocument& load() const;
+    // The file is there and this process may write it.
+    bool canWrite() const;
     void save(IniDocument& doc);
     [[noreturn]] void refuse();
 

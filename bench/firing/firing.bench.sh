@@ -94,7 +94,7 @@ idle() {
   max=$(echo "$sorted" | tail -1)
   # The whole run's share is the judged figure.
   total=$(awk -v a="${shares[0]}" -v b="${shares[1]}" -v c="${shares[2]}" 'BEGIN { printf "%.3f", (a + b + c) / 3 }')
-  echo "IdleCpu@$n median_pct=$total min_pct=$min max_pct=$max target_pct=<=0.2"
+  echo "IdleCpu@$n median_pct=$total min_pct=$min max_pct=$max target_pct=<=0.1"
 }
 idle 255 || exit 1
 idle 1000 || exit 1

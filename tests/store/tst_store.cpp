@@ -657,6 +657,32 @@ private Q_SLOTS:
         QCOMPARE(readBytes(path), utf8("[Main]\nTop=2\nLeft=3\n"));
     }
 
+    void unchangedValueIsNotRewrittenButStillRefusedWhenReadOnly() {
+        const QString path = file(utf8("[Main]\nTop=1\n[Task]\nDate=08.12.2026\n"));
+        SettingsFile sf = open(path);
+        const ino_t inode = inodeOf(path);
+        // The same text again: no new file replaces the old one.
+        sf.WriteString(u"task", u"date", QStringLiteral("08.12.2026"));
+        sf.WriteInteger(u"Main", u"Top", 1);
+        QCOMPARE(inodeOf(path), inode);
+        // A different text is written as ever.
+        sf.WriteInteger(u"Main", u"Top", 2);
+        QVERIFY(inodeOf(path) != inode);
+        QCOMPARE(readBytes(path), utf8("[Main]\nTop=2\n[Task]\nDate=08.12.2026\n"));
+        // A read-only file refuses even a write that would change nothing.
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+        QCOMPARE(errorOf([&] { sf.WriteInteger(u"Main", u"Top", 2); }),
+                 QStringLiteral("Unable to write to ") + path);
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+    }
+
+    void windows1251FileIsConvertedEvenByAnUnchangedValue() {
+        const QString path = file(QByteArray("[\xC7\xE0\xE4\xE0\xED\xE8\xE5]\nOnes=1\n"));
+        SettingsFile sf = open(path);
+        sf.WriteInteger(u"\u0417\u0430\u0434\u0430\u043D\u0438\u0435", u"Ones", 1);
+        QCOMPARE(readBytes(path), utf8("[\u0417\u0430\u0434\u0430\u043D\u0438\u0435]\nOnes=1\n"));
+    }
+
     void refusalsAsAnOrdinaryUser() {
         const QString dir = m_tmp.filePath(QStringLiteral("user"));
         QVERIFY(QDir().mkpath(dir));
