@@ -67,27 +67,35 @@ wait_until() {
 }
 
 start_x() {
-  exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-  pids+=("$!")
-  exec 3>&-
-  wait_until 10 test -s "$work/display" || fail "Xvfb did not start"
-  export DISPLAY=":$(head -1 "$work/display")"
-  wait_until 10 xwininfo -root >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
   wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-  # Now and then openbox never takes the screen on a busy machine; a second
-  # one, started after the first is gone, does.
-  local attempt wm
-  for attempt in 1 2 3; do
-    openbox >>"$work/openbox.log" 2>&1 &
-    wm=$!
-    pids+=("$wm")
-    wait_until 20 wm_running && return 0
-    echo "openbox attempt $attempt did not take the screen" >>"$work/openbox.log"
-    kill "$wm" 2>/dev/null
-    wait "$wm" 2>/dev/null
+  # Now and then, on a busy machine, openbox never takes the screen, or cannot
+  # open a display that answered a moment before: start a second one after the
+  # first is gone and, failing that, a whole new X server.
+  local server attempt wm xvfb
+  for server in 1 2 3; do
+    : >"$work/display"
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >>"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    pids+=("$xvfb")
+    exec 3>&-
+    wait_until 10 test -s "$work/display" || { kill "$xvfb" 2>/dev/null; continue; }
+    export DISPLAY=":$(head -1 "$work/display")"
+    wait_until 10 xwininfo -root >/dev/null 2>&1 || { kill "$xvfb" 2>/dev/null; continue; }
+    for attempt in 1 2; do
+      openbox >>"$work/openbox.log" 2>&1 &
+      wm=$!
+      pids+=("$wm")
+      wait_until 20 wm_running && return 0
+      echo "openbox attempt $server.$attempt did not take the screen" >>"$work/openbox.log"
+      kill "$wm" 2>/dev/null
+      wait "$wm" 2>/dev/null
+      xwininfo -root >/dev/null 2>&1 || break
+    done
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
   done
-  fail "openbox did not start: $(cat "$work/openbox.log")"
+  fail "no X server with openbox came up: $(cat "$work/openbox.log" "$work/xvfb.log" 2>/dev/null)"
 }
 
 start_trayer() {
