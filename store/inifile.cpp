@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -112,6 +113,27 @@ void sweepStaleTemps(const QByteArray& dir, const QByteArray& base) {
     ::closedir(d);
 }
 
+// The folder and the name of a file's path.
+std::pair<QByteArray, QByteArray> splitPath(const QByteArray& target) {
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray dir = slash < 0    ? QByteArray(".")
+                           : slash == 0 ? QByteArray("/")
+                                        : target.left(slash);
+    return {dir, target.mid(slash + 1)};
+}
+
+// Removes what killed writers left beside the file a path names, following a
+// symbolic link as a write would.
+void sweepStaleTempsOf(const QString& path) {
+    QByteArray target = QFile::encodeName(path);
+    if (char* real = ::realpath(target.constData(), nullptr)) {
+        target = QByteArray(real);
+        std::free(real);
+    }
+    const auto [dir, base] = splitPath(target);
+    sweepStaleTemps(dir, base);
+}
+
 // A temporary file beside the target, synced, then renamed over it: a crash or a
 // forced switch-off leaves the old file or the new one, never a torn one.
 // `sweep`: first remove what killed writers left (see sweepStaleTemps).
@@ -145,11 +167,7 @@ bool writeReplacing(const QString& path, const QByteArray& bytes, bool sweep) {
             return false;
     }
 
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray dir = slash < 0    ? QByteArray(".")
-                           : slash == 0 ? QByteArray("/")
-                                        : target.left(slash);
-    const QByteArray base = target.mid(slash + 1);
+    const auto [dir, base] = splitPath(target);
     if (sweep)
         sweepStaleTemps(dir, base);
 
@@ -270,8 +288,15 @@ void IniFile::setValue(QStringView section, QStringView key, const QString& valu
     // Only where the write would succeed, so a read-only file still refuses it,
     // and only for UTF-8 files, which a write would not convert.
     if (m_readable && m_state.regular && doc.readAsUtf8() && IniDocument::isStorableKey(key) &&
-        doc.value(section, key) == IniDocument::storableValue(value) && canWrite())
+        doc.value(section, key) == IniDocument::storableValue(value) && canWrite()) {
+        // The first write through this file cleans up after killed writers even
+        // when it has nothing to write.
+        if (!m_swept) {
+            sweepStaleTempsOf(m_path);
+            m_swept = true;
+        }
         return;
+    }
     if (!doc.setValue(section, key, value))
         refuse();
     save(doc);

@@ -67,6 +67,7 @@ private Q_SLOTS:
     void fullDiskRefusesAndKeepsEverything();
     void fileDeletedWhileRunning();
     void folderDeletedWhileRunning();
+    void staleTempFilesOfKilledWritersAreSwept_data();
     void staleTempFilesOfKilledWritersAreSwept();
 };
 
@@ -203,7 +204,15 @@ void TestDrillsStore::folderDeletedWhileRunning() {
     QCOMPARE(readAll(path), QByteArray("[Main]\nTop=20\n"));
 }
 
+void TestDrillsStore::staleTempFilesOfKilledWritersAreSwept_data() {
+    QTest::addColumn<int>("written");
+    QTest::newRow("a changed value") << 20;
+    // Nothing to write, and still the first write cleans up.
+    QTest::newRow("the value the key holds") << 10;
+}
+
 void TestDrillsStore::staleTempFilesOfKilledWritersAreSwept() {
+    QFETCH(int, written);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("tester.ini"));
     QVERIFY(writeFile(path, "[Main]\nTop=10\n"));
@@ -239,13 +248,13 @@ void TestDrillsStore::staleTempFilesOfKilledWritersAreSwept() {
     QCOMPARE(s.ReadInteger(u"Main", u"Top", -1), 10);
     QCOMPARE(others(dir.path(), QStringLiteral("tester.ini")).size(), stale.size() + kept.size());
 
-    s.WriteInteger(u"Main", u"Top", 20);
+    s.WriteInteger(u"Main", u"Top", written);
     QStringList left = others(dir.path(), QStringLiteral("tester.ini"));
     QStringList want = kept;
     left.sort();
     want.sort();
     QCOMPARE(left, want);
-    QCOMPARE(readAll(path), QByteArray("[Main]\nTop=20\n"));
+    QCOMPARE(readAll(path), "[Main]\nTop=" + QByteArray::number(written) + '\n');
     alive.kill();
     alive.waitForFinished();
 }
