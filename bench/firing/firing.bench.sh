@@ -14,32 +14,12 @@ idle_seconds=${IDLE_SECONDS:-60}
 for f in "$lateness" "$program"; do
   [ -x "$f" ] || { echo "firing.bench.sh: $f is not built" >&2; exit 2; }
 done
-command -v Xvfb >/dev/null 2>&1 || { echo "firing.bench.sh: Xvfb is missing" >&2; exit 2; }
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "firing.bench.sh: Xvfb did not start" >&2; exit 2; }
-export DISPLAY=":$(head -1 "$work/display")"
-unset WAYLAND_DISPLAY
+# A private X server, runtime folder and autostart folder: nothing of the
+# user's own desktop is touched.
+. "$(dirname "$0")/../../tests/e2e/lib.sh"
+e2e_init "$program"
+start_bare_x
 export QT_QPA_PLATFORM=xcb
-# Nothing of the user's own desktop is touched: autostart folder and runtime
-# folder are private.
-mkdir -p "$work/config" "$work/runtime" "$work/run"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
-sleep 0.5
 
 # 1. Lateness, in one process with the real windows and the real clock.
 "$lateness" 255 30 || exit 1

@@ -19,33 +19,15 @@ tasks=255
 for f in "$program" "$watch"; do
   [ -x "$f" ] || { echo "startup.bench.sh: $f is not built" >&2; exit 2; }
 done
-command -v Xvfb >/dev/null 2>&1 || { echo "startup.bench.sh: Xvfb is missing" >&2; exit 2; }
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "startup.bench.sh: Xvfb did not start" >&2; exit 2; }
-export DISPLAY=":$(head -1 "$work/display")"
-unset WAYLAND_DISPLAY
+# A private X server, runtime folder and autostart folder: nothing of the
+# user's own desktop is touched.
+. "$(dirname "$0")/../../tests/e2e/lib.sh"
+e2e_init "$program"
+start_bare_x
 export QT_QPA_PLATFORM=xcb
 # C.UTF-8's date has a month name; the program then keeps dd.MM.yyyy, as
 # written below.
 export LC_ALL=C.UTF-8
-# Nothing of the user's own desktop is touched.
-mkdir -p "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 
 # 255 tasks of every repeat rule, dated tomorrow so none is due while measured.
 tomorrow=$(date -d tomorrow +%d.%m.%Y)

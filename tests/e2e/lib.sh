@@ -7,7 +7,8 @@
 # failing it.
 #
 # A journey script sources this file, calls e2e_init with the tools it needs,
-# starts what it needs and ends with "pass".
+# starts what it needs and ends with "pass". The benchmarks that need the real
+# program on an X server use it too.
 
 set -uo pipefail
 [ -n "${E2E_TRACE:-}" ] && set -x
@@ -17,7 +18,7 @@ e2e_init() {
   program=$(readlink -f "${1:?program path}")
   shift
   local tool
-  for tool in Xvfb openbox xdotool xwininfo xprop "$@"; do
+  for tool in Xvfb xdotool xwininfo xprop "$@"; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
   done
   work=$(mktemp -d)
@@ -66,22 +67,43 @@ wait_until() {
   "$@"
 }
 
+# start_xvfb: one private X server on a display it picks itself, so parallel
+# tests never collide; status 1 when it does not answer.
+start_xvfb() {
+  : >"$work/display"
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >>"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  pids+=("$xvfb")
+  exec 3>&-
+  if wait_until 10 test -s "$work/display"; then
+    export DISPLAY=":$(head -1 "$work/display")"
+    wait_until 10 xwininfo -root >/dev/null 2>&1 && return 0
+  fi
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null
+  return 1
+}
+
+# start_bare_x: a private X server without a window manager.
+start_bare_x() {
+  local server
+  for server in 1 2 3; do
+    start_xvfb && return 0
+  done
+  fail "no X server came up: $(cat "$work/xvfb.log" 2>/dev/null)"
+}
+
+# start_x: a private X server with openbox managing it.
 start_x() {
+  command -v openbox >/dev/null 2>&1 || { echo "SKIP: openbox is missing"; exit 77; }
   wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
   # Now and then, on a busy machine, openbox never takes the screen, or cannot
   # open a display that answered a moment before: start a second one after the
   # first is gone and, failing that, a whole new X server.
-  local server attempt wm xvfb
+  local server attempt wm
   for server in 1 2 3; do
-    : >"$work/display"
-    exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >>"$work/xvfb.log" 2>&1 &
-    xvfb=$!
-    pids+=("$xvfb")
-    exec 3>&-
-    wait_until 10 test -s "$work/display" || { kill "$xvfb" 2>/dev/null; continue; }
-    export DISPLAY=":$(head -1 "$work/display")"
-    wait_until 10 xwininfo -root >/dev/null 2>&1 || { kill "$xvfb" 2>/dev/null; continue; }
+    start_xvfb || continue
     for attempt in 1 2; do
       openbox >>"$work/openbox.log" 2>&1 &
       wm=$!
@@ -198,6 +220,8 @@ start_app() {
 # in every locale.
 main_window() { xdotool search --name ' by Korvel$' 2>/dev/null | head -1; }
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+# main_viewable: the main window mapped; $win names it.
+main_viewable() { win=$(main_window); [ -n "$win" ] && viewable "$win"; }
 framed() { xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '='; }
 main_shown() {
   win=$(main_window)

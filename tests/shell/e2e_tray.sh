@@ -2,86 +2,18 @@
 # The real program on a private X server with a real tray host: its icon docks,
 # a double click shows the hidden window, a right click opens the tray menu,
 # and "Закрыть" from that menu ends the program, which stores its position.
-set -uo pipefail
-program=$(readlink -f "${1:?program path}")
-for tool in Xvfb trayer xdotool xwininfo; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- program output"; cat "$work/out.log" 2>/dev/null; exit 1; }
-
-# Xvfb picks a free display itself and tells its number, so parallel tests
-# never collide.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")"
-unset WAYLAND_DISPLAY
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
-xwininfo -root >/dev/null 2>&1 || fail "Xvfb does not answer on $DISPLAY"
-
-trayer --edge bottom --align left --widthtype pixel --width 120 --height 32 --expand false \
-       --transparent false --tint 0xffffff >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
-
-mkdir -p "$work/run" "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+# No window manager here: the tray must work on a bare X server too.
+. "$(dirname "$0")/../e2e/lib.sh"
+e2e_init "${1:?program}"
+start_bare_x
+start_trayer
 # Start hidden, so the first double click is what shows the window.
-printf '[Main]\nTop=20\nHideOnStart=1\n' > "$work/run/$(id -un).ini"
-(cd "$work/run" && exec "$program") >"$work/out.log" 2>&1 &
-app=$!
-pids+=($app)
+printf '[Main]\nTop=20\nHideOnStart=1\n' >"$ini"
+start_app
 
-# The caption's ASCII tail: xdotool's pattern matching is not safe with
-# Cyrillic in every locale.
-main_window() { xdotool search --name ' by Korvel$' 2>/dev/null | head -1; }
-viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
-# Docked icons: small viewable windows of the program other than its main window.
-tray_icons() {
-  local main w geo width
-  main=$(main_window)
-  for w in $(xdotool search --class TfmTocsiner 2>/dev/null); do
-    [ "$w" = "$main" ] && continue
-    geo=$(xwininfo -id "$w" 2>/dev/null) || continue
-    echo "$geo" | grep -q 'Map State: IsViewable' || continue
-    width=$(echo "$geo" | awk '/Width:/{print $2}')
-    [ "${width:-0}" -le 64 ] && echo "$w"
-  done
-}
-find_icon() {
-  icon=""
-  for _ in $(seq 100); do
-    icon=$(tray_icons | head -1)
-    [ -n "$icon" ] && break
-    sleep 0.1
-  done
-  [ -n "$icon" ] || fail "no tray icon docked"
-  eval "$(xdotool getwindowgeometry --shell "$icon")"
-  ix=$((X + WIDTH / 2)); iy=$((Y + HEIGHT / 2))
-}
-wait_viewable() {
-  for _ in $(seq 50); do
-    win=$(main_window)
-    [ -n "$win" ] && viewable "$win" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+wait_viewable() { wait_until 5 main_viewable; }
 
-find_icon
+icon_point
 echo "tray icon $icon at $ix,$iy"
 
 win=$(main_window)
@@ -108,7 +40,7 @@ for _ in 1 2 3; do
 done
 wait_viewable || fail "the window did not come back after the stay-on-top toggles"
 xprop -id "$win" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "not above other windows"
-grep -q '^StayOnTop=1' "$work/run/$(id -un).ini" || fail "StayOnTop not stored"
+grep -q '^StayOnTop=1' "$ini" || fail "StayOnTop not stored"
 sleep 0.5
 count=$(tray_icons | wc -l)
 [ "$count" -eq 1 ] || fail "$count tray icons after the toggles"
@@ -119,14 +51,13 @@ xdotool mousemove --window "$win" 189 187 click 1
 sleep 0.7
 win=$(main_window)
 [ -n "$win" ] && viewable "$win" && fail "Спрятать did not hide the window"
-find_icon
+icon_point
 xdotool mousemove "$ix" "$iy" click --repeat 2 --delay 80 1
 wait_viewable || fail "the icon did not answer after the toggles"
 echo "icon still answers"
 
 # A second copy while the first runs, shown or hidden: it exits 0 at once,
 # shows nothing and writes nothing.
-ini="$work/run/$(id -un).ini"
 for state in shown hidden; do
   if [ "$state" = hidden ]; then
     xdotool mousemove --window "$(main_window)" 189 187 click 1
@@ -142,7 +73,7 @@ for state in shown hidden; do
   [ "$(tray_icons | wc -l)" -eq 1 ] || fail "second copy ($state) added a tray icon"
 done
 echo "second copy: exit 0, nothing shown or written"
-find_icon
+icon_point
 xdotool mousemove "$ix" "$iy" click --repeat 2 --delay 80 1
 wait_viewable || fail "the first copy no longer answers"
 
@@ -177,7 +108,6 @@ for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$app" 2>/dev/null && fail "Закрыть did not end the program"
 wait "$app"; rc=$?
 [ "$rc" -eq 0 ] || fail "exit code $rc"
-ini="$work/run/$(id -un).ini"
 grep -q '^Left=' "$ini" || fail "Left not stored"
 grep -q '^Top=' "$ini" || fail "Top not stored"
-echo "PASS"
+pass "docked icon, double click, stay on top, second copy, tray menu"

@@ -3,59 +3,13 @@
 # private X server): outer size and place at the first start, dragging by a
 # bare spot with any button, the outer size stored on resize, the position
 # stored on close and restored at the next start.
-set -uo pipefail
-[ -n "${E2E_TRACE:-}" ] && set -x
-program=$(readlink -f "${1:?program path}")
-for tool in Xvfb openbox xdotool xwininfo xprop; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
-done
+. "$(dirname "$0")/../e2e/lib.sh"
+e2e_init "${1:?program}"
+start_x
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; echo "--- program output"; cat "$work/out.log" 2>/dev/null; exit 1; }
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$work/display")"
-unset WAYLAND_DISPLAY
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
-
-mkdir -p "$work/run" "$work/config" "$work/runtime" "$work/home"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
-
-ini="$work/run/$(id -un).ini"
-app=""
 start() {
-  (cd "$work/run" && exec "$program") >>"$work/out.log" 2>&1 &
-  app=$!
-  pids+=($app)
-  win=""
-  for _ in $(seq 100); do
-    win=$(xdotool search --name ' by Korvel$' 2>/dev/null | head -1)
-    [ -n "$win" ] && xwininfo -id "$win" | grep -q 'IsViewable' &&
-      xprop -id "$win" _NET_FRAME_EXTENTS | grep -q '=' && break
-    sleep 0.1
-  done
-  [ -n "$win" ] || fail "no main window"
-  xprop -id "$win" _NET_FRAME_EXTENTS | grep -q '=' || fail "the window manager did not frame the window"
+  start_app
+  wait_until 10 main_shown || fail "no main window, or the window manager did not frame it"
   sleep 0.8   # the frame and the size correction settle
 }
 # Outer frame: left top width height.
@@ -121,4 +75,4 @@ start
 read -r nx ny nw nh <<<"$(outer)"
 [ "$nx $ny $nw $nh" = "$ox $oy $ow $oh" ] || fail "restart: $nx,$ny ${nw}x$nh, not $ox,$oy ${ow}x$oh"
 echo "restart: same place and size"
-echo "PASS"
+pass "first place and size, drag, stored size and place, restored"
