@@ -1,5 +1,6 @@
 #include "icons.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -57,10 +58,19 @@ QPixmap alarmClock(int size) {
 }
 
 QIcon alarmClock() {
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128})
-        icon.addPixmap(alarmClock(size));
-    return icon;
+    // Painted once: the application, the main window and the tray share it.
+    // Dropped with the application, as pixmaps must not outlive it.
+    static QIcon* painted = nullptr;
+    if (painted == nullptr) {
+        painted = new QIcon;
+        for (int size : {16, 22, 24, 32, 48, 64, 128})
+            painted->addPixmap(alarmClock(size));
+        qAddPostRoutine([] {
+            delete painted;
+            painted = nullptr;
+        });
+    }
+    return *painted;
 }
 
 QPixmap menuPicture(MenuPicture which, int size) {

@@ -61,8 +61,6 @@ TfmAvtor::TfmAvtor(QWidget* parent)
     setObjectName(QStringLiteral("TfmAvtor"));
     setFixedSize(size());
     setAttribute(Qt::WA_QuitOnClose, false);
-    setUpElements();
-    loadBackground(readResource(kBackground));
     connectHandlers();
 }
 
@@ -219,7 +217,16 @@ void TfmAvtor::lMailMouseLeave() {
     setTextColour(ui->lMail, kBlue);
 }
 
+void TfmAvtor::dress() {
+    if (m_dressed)
+        return;
+    m_dressed = true;
+    setUpElements();
+    loadBackground(readResource(kBackground));
+}
+
 void TfmAvtor::showEvent(QShowEvent* event) {
+    dress();
     QWidget::showEvent(event);
     if (!event->spontaneous())
         FormShow();

@@ -32,6 +32,11 @@ public:
     // without a background; returns whether a picture is shown.
     bool loadBackground(const QByteArray& jpeg);
 
+    // Sets the card's fonts, colours and pictures, once. It waits for the
+    // card's first showing: most runs never show it, and its decoded pictures
+    // and fonts would otherwise weigh on the program's memory all along.
+    void dress();
+
     void FormShow();
     void ClickImgClick();
     void Image2Click();
@@ -65,4 +70,5 @@ private:
     void connectHandlers();
 
     TfmTocsiner* m_main = nullptr;
+    bool m_dressed = false;
 };

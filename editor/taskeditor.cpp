@@ -81,10 +81,19 @@ void TfmTocsiner::connectEditor() {
     // The repeat rule.
     connect(ui->rgDays, &RadioGroup::itemIndexChanged, this, run(&TfmTocsiner::rgDaysClick));
     focus->watch(ui->OnAirDate, {}, run(&TfmTocsiner::OnAirDateExit));
-    // The calendar is a popup of its own; its closing is the close-up.
-    new EventHook(ui->OnAirDate->calendarWidget()->window(), [this](QObject*, QEvent* event) {
-        if (event->type() == QEvent::Hide)
-            guarded([this] { OnAirDateCloseUp(); });
+    // The calendar is a popup of its own; its closing is the close-up. The
+    // field makes it when it first drops down, on a press of the mouse or a
+    // key: it is hooked then, rather than built at start-up for every run.
+    new EventHook(ui->OnAirDate, [this, hooked = false](QObject*, QEvent* event) mutable {
+        const QEvent::Type type = event->type();
+        if (hooked || (type != QEvent::MouseButtonPress && type != QEvent::KeyPress))
+            return false;
+        hooked = true;
+        new EventHook(ui->OnAirDate->calendarWidget()->window(), [this](QObject*, QEvent* e) {
+            if (e->type() == QEvent::Hide)
+                guarded([this] { OnAirDateCloseUp(); });
+            return false;
+        });
         return false;
     });
     new EventHook(ui->edDay, [this](QObject*, QEvent* event) {

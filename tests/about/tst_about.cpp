@@ -287,6 +287,7 @@ void TestAbout::fitsPicturesProportionally() {
 
 void TestAbout::cardLayout() {
     r->start();
+    r->clickMain("sbAbout");
     TfmAvtor* a = r->avtor();
     QVERIFY(a->windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(a->size(), QSize(490, 311));
@@ -359,6 +360,7 @@ void TestAbout::cardLayout() {
 
 void TestAbout::captionsAreWhole() {
     r->start();
+    r->clickMain("sbAbout");
     Ui::TfmAvtor& ui = *r->avtor()->ui;
     const QRect card(0, 0, 490, 311);
     for (QLabel* l : r->avtor()->findChildren<QLabel*>()) {
@@ -380,6 +382,10 @@ void TestAbout::captionsAreWhole() {
 void TestAbout::cardPicturesAreLoaded() {
     r->start();
     Ui::TfmAvtor& ui = *r->avtor()->ui;
+    // Not at start-up: only when the card is first shown.
+    QVERIFY(ui.Image2->pixmap().isNull());
+    QVERIFY(ui.Image1->pixmap().isNull());
+    r->clickMain("sbAbout");
     QCOMPARE(ui.Image2->pixmap().size(), QSize(490, 311));
     QVERIFY(ui.Image2->hasScaledContents());
     const QPixmap art = ui.Image1->pixmap();
@@ -395,13 +401,17 @@ void TestAbout::cardPicturesAreLoaded() {
 void TestAbout::damagedBackgroundLeavesABareCard() {
     r->start();
     TfmAvtor* a = r->avtor();
+    r->clickMain("sbAbout");
+    QCOMPARE(r->clickCard(QPoint(100, 100)), static_cast<QWidget*>(a->ui->ClickImg));
     const QByteArray good = shippedBackground();
     QVERIFY(!a->loadBackground(good.left(good.size() / 2)));
     QVERIFY(a->ui->Image2->pixmap().isNull());
     QVERIFY(!a->loadBackground(QByteArray("garbage")));
-    // The card still works without its picture.
+    // The card still works without its picture, and showing it again does not
+    // bring the picture back behind the damaged one's back.
     r->clickMain("sbAbout");
     QVERIFY(a->isVisible());
+    QVERIFY(a->ui->Image2->pixmap().isNull());
     QVERIFY(!a->grab().isNull());
     QCOMPARE(r->clickCard(QPoint(100, 100)), static_cast<QWidget*>(a->ui->ClickImg));
     QVERIFY(!a->isVisible());

@@ -387,9 +387,14 @@ void TestRecurrence::dayFieldExitRestartsOnlyChangedN() {
 
 void TestRecurrence::dateCloseUpWarnsForPastDate() {
     auto* ui = r->ui();
-    QWidget* popup = ui->OnAirDate->calendarWidget()->window();
+    // No calendar until the field first drops one down.
+    QVERIFY(ui->OnAirDate->findChild<QCalendarWidget*>() == nullptr);
     ui->OnAirDate->setDate(day(7));
-    popup->show();
+    // A press on the drop-down arrow at the field's right end.
+    QTest::mouseClick(ui->OnAirDate, Qt::LeftButton, {},
+                      QPoint(ui->OnAirDate->width() - 4, ui->OnAirDate->height() / 2));
+    QWidget* popup = ui->OnAirDate->calendarWidget()->window();
+    QVERIFY(popup->isVisible());
     popup->hide();
     QCOMPARE(r->platform.boxes.size(), 1);
     QCOMPARE(r->platform.boxes.at(0).kind, FakePlatform::Box::Information);
