@@ -1,6 +1,6 @@
-#include "clock.h"
 #include "fakeplatform.h"
 #include "jpegimage.h"
+#include "programrun.h"
 #include "programwindows.h"
 #include "regionalformats.h"
 #include "tfmavtor.h"
@@ -96,20 +96,12 @@ bool near(QRgb a, QColor b, int tolerance = 12) {
 }
 
 // One run of the program's windows, with the desktop faked.
-struct Run {
-    QTemporaryDir dir;
-    FakePlatform platform;
-    ManualClock clock{QDateTime(QDate(2026, 12, 8), QTime(12, 0, 0))};
-    std::unique_ptr<ProgramWindows> windows;
-
+struct Run : ProgramRun {
     void start() {
-        windows = std::make_unique<ProgramWindows>(
-            ShellContext{platform, clock, RegionalFormats::russian(), dir.path()});
+        create();
         windows->showAtStart();
     }
-    TfmTocsiner* main() const { return windows->fmTocsiner.get(); }
     TfmAvtor* avtor() const { return windows->fmAvtor.get(); }
-    TfmWeek* week() const { return windows->fmWeek.get(); }
     void clickMain(const char* name) const {
         auto* b = main()->findChild<QToolButton*>(QString::fromLatin1(name));
         QVERIFY(b != nullptr);

@@ -1,6 +1,6 @@
 #include "chime.h"
-#include "clock.h"
 #include "fakeplatform.h"
+#include "programrun.h"
 #include "programwindows.h"
 #include "regionalformats.h"
 
@@ -20,19 +20,8 @@ QTime hms(int h, int m, int s, int ms = 0) {
 
 // One run of the program's windows in a folder of its own, its clock moved
 // on by every blocking wait of the sounds.
-struct Run {
-    QTemporaryDir dir;
-    FakePlatform platform;
-    ManualClock clock{QDateTime(kDay, QTime(12, 0, 0))};
-    std::unique_ptr<ProgramWindows> windows;
-
+struct Run : ProgramRun {
     Run() { platform.sleepClock = &clock; }
-    QString iniPath() const { return dir.filePath(QStringLiteral("tester.ini")); }
-    void writeIni(const QByteArray& text) const {
-        QFile f(iniPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
     // The value of a key of the file as it stands, or "<absent>".
     QString value(const QString& key) const {
         QFile f(iniPath());
@@ -50,11 +39,9 @@ struct Run {
         clock.set(at);
         if (!choice.isEmpty())
             writeIni("[Main]\nTop=0\nSound=" + choice + "\n");
-        windows = std::make_unique<ProgramWindows>(
-            ShellContext{platform, clock, RegionalFormats::russian(), dir.path()});
+        create();
     }
     void startAt(QTime at, const QByteArray& choice = {}) { startAt(QDateTime(kDay, at), choice); }
-    TfmTocsiner* main() const { return windows->fmTocsiner.get(); }
     QComboBox* cbSound() const { return main()->findChild<QComboBox*>(QStringLiteral("cbSound")); }
     QTime now() const { return clock.now().time(); }
 

@@ -2,10 +2,7 @@
 // refused writes of the settings file show one error box each and the window
 // goes on; the wall clock jumping an hour ahead and back fires no task twice
 // and doubles no chime.
-#include "clock.h"
-#include "fakeplatform.h"
-#include "programwindows.h"
-#include "regionalformats.h"
+#include "programrun.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -20,28 +17,17 @@ const QDate kDay(2026, 12, 8);
 constexpr qint64 kHourMs = 3600 * 1000;
 constexpr qint64 kNever = std::numeric_limits<qint64>::max();
 
-struct Run {
-    QTemporaryDir dir;
-    FakePlatform platform;
-    ManualClock clock{QDateTime(kDay, QTime(12, 0, 0))};
-    std::unique_ptr<ProgramWindows> windows;
-
-    QString iniPath() const { return dir.filePath(QStringLiteral("tester.ini")); }
-    void writeIni(const QByteArray& text) const {
-        QFile f(iniPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray ini() const {
+// The main window shown, its clock's timer running as started.
+struct Run : ProgramRun {
+    // The file's bytes, to compare whole.
+    QByteArray iniBytes() const {
         QFile f(iniPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
     }
     void start() {
-        windows = std::make_unique<ProgramWindows>(
-            ShellContext{platform, clock, RegionalFormats::russian(), dir.path()});
+        create();
         windows->showAtStart();
     }
-    TfmTocsiner* main() const { return windows->fmTocsiner.get(); }
     int errorBoxes() const {
         int n = 0;
         for (const FakePlatform::Box& b : platform.boxes)
@@ -167,7 +153,7 @@ void TestDrillsWindow::readOnlyFileAtAWritePath() {
     r->writeIni("[Main]\nTop=0\nAutoRec=0\n" + task("Обед", "13:00:00", 0));
     r->start();
     QCOMPARE(r->errorBoxes(), 0);
-    const QByteArray before = r->ini();
+    const QByteArray before = r->iniBytes();
     QVERIFY(QFile::setPermissions(r->iniPath(), QFile::ReadOwner));
 
     auto* cbARec = r->main()->findChild<QCheckBox*>(QStringLiteral("cbARec"));
@@ -178,7 +164,7 @@ void TestDrillsWindow::readOnlyFileAtAWritePath() {
     // A sort order is another write: one more box.
     r->main()->SortN->trigger();
     QCOMPARE(r->errorBoxes(), 2);
-    QCOMPARE(r->ini(), before);
+    QCOMPARE(r->iniBytes(), before);
     // The window lives and reads the file as it stands.
     QVERIFY(r->main()->isVisible());
     r->main()->Timer1Timer();
@@ -189,8 +175,8 @@ void TestDrillsWindow::readOnlyFileAtAWritePath() {
     QVERIFY(QFile::setPermissions(r->iniPath(), QFile::ReadOwner | QFile::WriteOwner));
     cbARec->click();
     QCOMPARE(r->errorBoxes(), 2);
-    QVERIFY(r->ini().contains(QByteArray(cbARec->isChecked() ? "AutoRec=1" : "AutoRec=0")));
-    QVERIFY(r->ini().contains("[Обед]"));
+    QVERIFY(r->iniBytes().contains(QByteArray(cbARec->isChecked() ? "AutoRec=1" : "AutoRec=0")));
+    QVERIFY(r->iniBytes().contains("[Обед]"));
 }
 
 void TestDrillsWindow::fileDeletedWhileTheWindowRuns() {
@@ -201,7 +187,7 @@ void TestDrillsWindow::fileDeletedWhileTheWindowRuns() {
     cbARec->click();
     // No box: the write made the file anew with that key alone.
     QCOMPARE(r->platform.boxes.size(), 0);
-    QCOMPARE(r->ini(), QByteArray("[Main]\nAutoRec=1\n"));
+    QCOMPARE(r->iniBytes(), QByteArray("[Main]\nAutoRec=1\n"));
     r->main()->GetEvents();
     r->main()->Timer1Timer();
     QVERIFY(r->main()->isVisible());
@@ -242,7 +228,7 @@ void TestDrillsWindow::clockJumpsBackAfterFirings() {
     // Each fired once for the day: their dates moved on at the firing.
     QCOMPARE(sim.count(QStringLiteral("ro")), 1);
     QCOMPARE(sim.count(QStringLiteral("ch")), 1);
-    QVERIFY(r->ini().contains("Date=09.12.2026"));
+    QVERIFY(r->iniBytes().contains("Date=09.12.2026"));
     // The wall clock passes 13:00 a second time and strikes it again, but not
     // twice at one passing.
     QVERIFY2(!sim.chimeDoubled(), qPrintable(sim.chimeLog()));

@@ -1,7 +1,7 @@
-#include "clock.h"
 #include "daycount.h"
 #include "eventchecklist.h"
 #include "fakeplatform.h"
+#include "programrun.h"
 #include "programwindows.h"
 #include "regionalformats.h"
 #include "schedule.h"
@@ -62,52 +62,25 @@ struct Task {
 
 // The program's windows in a folder of their own, on a clock that only the
 // test and the sounds' blocking waits move.
-struct Run {
-    QTemporaryDir dir;
-    FakePlatform platform;
-    ManualClock clock{QDateTime(kDay, QTime(12, 0, 0))};
-    std::unique_ptr<ProgramWindows> windows;
-
+struct Run : ProgramRun {
     Run() { platform.sleepClock = &clock; }
-    QString iniPath() const { return dir.filePath(QStringLiteral("tester.ini")); }
+    using ProgramRun::writeIni;
     void writeIni(const QList<Task>& tasks, const QByteArray& main = "Top=0\n") const {
         QByteArray text = "[Main]\n" + main;
         for (const Task& t : tasks)
             text += t.text();
-        QFile f(iniPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
+        writeIni(text);
     }
     QByteArray iniBytes() const {
         QFile f(iniPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    // A key of one section as the file holds it, or "<absent>".
-    QString value(const QString& section, const QString& key) const {
-        bool inSection = false;
-        for (QString l : QString::fromUtf8(iniBytes()).split(u'\n')) {
-            l = l.trimmed();
-            if (l.startsWith(u'['))
-                inSection = l.compare(u'[' + section + u']', Qt::CaseInsensitive) == 0;
-            else if (inSection && l.startsWith(key + u'='))
-                return l.mid(key.size() + 1);
-        }
-        return QStringLiteral("<absent>");
-    }
     void startAt(QTime at, QDate day = kDay) {
         clock.set(day, at);
-        windows = std::make_unique<ProgramWindows>(
-            ShellContext{platform, clock, RegionalFormats::russian(), dir.path()});
+        create();
     }
-    TfmTocsiner* main() const { return windows->fmTocsiner.get(); }
     TfmMsg* msg() const { return windows->fmMsg.get(); }
     Schedule& schedule() const { return *main()->schedule(); }
-    template <class T> T* control(const char* name) const {
-        T* w = main()->findChild<T*>(QString::fromLatin1(name));
-        if (w == nullptr)
-            qFatal("no control %s", name);
-        return w;
-    }
     EventCheckList* list() const { return control<EventCheckList>("clbEvents"); }
 
     // The armed task's name, or empty when nothing is armed.

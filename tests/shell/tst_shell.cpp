@@ -1,6 +1,6 @@
-#include "clock.h"
 #include "daycount.h"
 #include "fakeplatform.h"
+#include "programrun.h"
 #include "programwindows.h"
 #include "radiogroup.h"
 #include "regionalformats.h"
@@ -35,19 +35,8 @@
 
 namespace {
 
-// One run of the program's windows in a folder of its own.
-struct Run {
-    QTemporaryDir dir;
-    FakePlatform platform;
-    ManualClock clock{QDateTime(QDate(2026, 12, 8), QTime(12, 0, 0))};
-    std::unique_ptr<ProgramWindows> windows;
-
-    QString iniPath() const { return dir.filePath(QStringLiteral("tester.ini")); }
-    void writeIni(const QByteArray& text) const {
-        QFile f(iniPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
+// A run of the program's windows whose clock's timer runs as started.
+struct Run : ProgramRun {
     QStringList iniLines() const {
         QFile f(iniPath());
         if (!f.open(QIODevice::ReadOnly))
@@ -71,21 +60,10 @@ struct Run {
                 return i;
         return -1;
     }
-    void start() {
-        windows = std::make_unique<ProgramWindows>(
-            ShellContext{platform, clock, RegionalFormats::russian(), dir.path()});
-    }
+    void start() { create(); }
     void startAndShow() {
-        start();
+        create();
         windows->showAtStart();
-    }
-    void stop() { windows.reset(); }
-    TfmTocsiner* main() const { return windows->fmTocsiner.get(); }
-    template <class T> T* control(const char* name) const {
-        T* w = main()->findChild<T*>(QString::fromLatin1(name));
-        if (w == nullptr)
-            qFatal("no control %s", name);
-        return w;
     }
 };
 
