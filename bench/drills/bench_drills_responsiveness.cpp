@@ -5,6 +5,7 @@
 // 100 ms. Prints one line per action in bench/run's format.
 //
 //   bench_drills_responsiveness [TASKS] [REPEATS]    (default 1000, 15)
+#include "benchstats.h"
 #include "clock.h"
 #include "fakeplatform.h"
 #include "programwindows.h"
@@ -48,16 +49,6 @@ QByteArray makeFile(int tasks, const RegionalFormats& formats, const Clock& cloc
                     .arg(i);
     }
     return text.toUtf8();
-}
-
-struct Stats {
-    double median, min, max;
-};
-
-Stats stats(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    const size_t n = ms.size();
-    return {n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2, ms.front(), ms.back()};
 }
 
 double timeMs(const std::function<void()>& f) {

@@ -5,6 +5,7 @@
 //
 // The tasks beyond the firings are dated tomorrow, so they are listed and
 // scheduled but never due.
+#include "benchstats.h"
 #include "clock.h"
 #include "programwindows.h"
 #include "regionalformats.h"
@@ -29,12 +30,6 @@ QByteArray taskSection(int i, const QDateTime& due, QDate date) {
                              .arg(date.toString(QStringLiteral("dd.MM.yyyy")),
                                   due.time().toString(QStringLiteral("HH:mm:ss")));
     return text.toUtf8();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
 }
 
 } // namespace
@@ -108,11 +103,10 @@ int main(int argc, char* argv[]) {
                      int(late.size()), firings, wrong);
         return 1;
     }
-    const double worst = *std::max_element(late.begin(), late.end());
-    const double best = *std::min_element(late.begin(), late.end());
+    const Stats s = stats(late);
     std::printf("FiringLateness@%d median_ms=%.1f min_ms=%.1f max_ms=%.1f target_ms=<=20\n", tasks,
-                median(late), best, worst);
+                s.median, s.min, s.max);
     std::printf("FiringLatenessWorst@%d median_ms=%.1f min_ms=%.1f max_ms=%.1f target_ms=<=100\n",
-                tasks, worst, best, worst);
+                tasks, s.max, s.min, s.max);
     return 0;
 }

@@ -2,6 +2,7 @@
 // real main window, offscreen, on the fake platform. Each round loads another
 // task, changes its message and saves it over itself, so every save writes the
 // whole file and rebuilds the schedule as the user's does.
+#include "benchstats.h"
 #include "clock.h"
 #include "fakeplatform.h"
 #include "programwindows.h"
@@ -97,11 +98,9 @@ bool run(int tasks, int rounds) {
         if (k > 0) // the first save warms the caches
             ms.push_back(elapsed);
     }
-    std::sort(ms.begin(), ms.end());
-    const size_t n = ms.size();
-    const double median = n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
+    const Stats s = stats(ms);
     std::printf("SaveEvent@%d median_ms=%.2f min_ms=%.2f max_ms=%.2f target_ms=<=%d\n", tasks,
-                median, ms.front(), ms.back(), tasks > 255 ? 100 : 30);
+                s.median, s.min, s.max, tasks > 255 ? 100 : 30);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Times one WriteString into settings files of 255 and 1,000 tasks: the write
 // every edited field of a task makes, atomic replace and all. Also times a
 // read, which every display of a task makes.
+#include "benchstats.h"
 #include "clock.h"
 #include "regionalformats.h"
 #include "settingsfile.h"
@@ -40,16 +41,6 @@ QByteArray makeFile(int tasks) {
         text += QStringLiteral("Sound=%1\nOnes=%2\n").arg(i % 4).arg(1 + i % 9);
     }
     return text.toUtf8();
-}
-
-struct Stats {
-    double median, min, max;
-};
-
-Stats stats(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    const size_t n = ms.size();
-    return {n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2, ms.front(), ms.back()};
 }
 
 void print(const char* name, const Stats& s, const char* target) {
