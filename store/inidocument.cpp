@@ -82,6 +82,16 @@ QString foldKey(QStringView name) {
     return out;
 }
 
+// Lists a name unless one that differs only in case came before it: the
+// first spelling of a section or key is the one that counts.
+void addFirstSpelling(QStringList& names, QSet<QString>& seen, const QString& name) {
+    QString folded = foldKey(name);
+    if (seen.contains(folded))
+        return;
+    seen.insert(std::move(folded));
+    names.append(name);
+}
+
 QStringView lineEndText(IniDocument::LineEnd end) {
     switch (end) {
     case IniDocument::LineEnd::None:
@@ -291,13 +301,8 @@ QStringList IniDocument::sections() const {
     QStringList names;
     QSet<QString> seen;
     for (const Line& line : m_lines) {
-        if (line.kind != Kind::Header)
-            continue;
-        QString folded = foldKey(line.name);
-        if (seen.contains(folded))
-            continue;
-        seen.insert(std::move(folded));
-        names.append(line.name);
+        if (line.kind == Kind::Header)
+            addFirstSpelling(names, seen, line.name);
     }
     return names;
 }
@@ -311,13 +316,8 @@ QStringList IniDocument::keys(QStringView section) const {
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i) {
         const Line& line = m_lines[size_t(i)];
-        if (line.kind != Kind::Key)
-            continue;
-        QString folded = foldKey(line.name);
-        if (seen.contains(folded))
-            continue;
-        seen.insert(std::move(folded));
-        names.append(line.name);
+        if (line.kind == Kind::Key)
+            addFirstSpelling(names, seen, line.name);
     }
     return names;
 }
