@@ -34,7 +34,7 @@ QString FileInstanceLock::displayId() {
 }
 
 QString FileInstanceLock::defaultFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
         return runtime;
     return QDir::tempPath();

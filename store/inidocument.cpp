@@ -209,9 +209,9 @@ qsizetype IniDocument::findSection(QStringView section, qsizetype from) const {
                 if (line.kind != Kind::Header)
                     continue;
                 // The first of a duplicated section is the one read and written.
-                QString folded = foldKey(line.name);
+                const QString folded = foldKey(line.name);
                 if (!m_sectionIndex.contains(folded))
-                    m_sectionIndex.insert(std::move(folded), i);
+                    m_sectionIndex.insert(folded, i);
             }
             m_sectionIndexValid = true;
         }

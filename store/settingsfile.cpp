@@ -135,12 +135,12 @@ void SettingsFile::DeleteKey(QStringView section, QStringView key) {
 
 QString chooseSettingsPath(const QString& dir, const QString& userName) {
     const QString folder = dir.endsWith(u'/') ? dir : dir + u'/';
-    const QString fallback = folder + QStringLiteral("sets.ini");
+    QString fallback = folder + QStringLiteral("sets.ini");
     // A name with a slash would reach into another folder; one with NUL cannot
     // be passed to the system at all.
     if (userName.isEmpty() || userName.contains(u'/') || userName.contains(QChar(0)))
         return fallback;
-    const QString path = folder + userName + QStringLiteral(".ini");
+    QString path = folder + userName + QStringLiteral(".ini");
     const QByteArray name = QFile::encodeName(path);
     struct stat st {};
     if (::stat(name.constData(), &st) == 0)

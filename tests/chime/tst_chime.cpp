@@ -35,7 +35,7 @@ struct Run : ProgramRun {
     }
     // Starts the program at `at` on the test day with this chime choice in
     // the file (none when choice is empty).
-    void startAt(QDateTime at, const QByteArray& choice = {}) {
+    void startAt(const QDateTime& at, const QByteArray& choice = {}) {
         clock.set(at);
         if (!choice.isEmpty())
             writeIni("[Main]\nTop=0\nSound=" + choice + "\n");

@@ -614,7 +614,7 @@ namespace {
 
 // Runs f on the file dialog once it is open and modal; gives up (closing
 // whatever is modal) after five seconds, so a fault cannot hang the test.
-void whenDialogOpens(std::function<void(QFileDialog*)> f) {
+void whenDialogOpens(const std::function<void(QFileDialog*)>& f) {
     auto* timer = new QTimer;
     auto tries = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [timer, tries, f] {

@@ -106,7 +106,7 @@ void TestModules::wavesFitTheirSpacing() {
     QVERIFY2(ms(w.size()) <= spacingMs - 300,
              qPrintable(QStringLiteral("%1 ms").arg(ms(w.size()))));
     // Long enough to be a call, not a blip.
-    QVERIFY(ms(w.size()) >= spacingMs / 3);
+    QVERIFY(ms(w.size()) >= spacingMs / 3.0);
 
     // Clearly audible, with head room and never at the rails.
     QVERIFY(wave::rms(w) > 0.05);

@@ -191,7 +191,7 @@ void TestSoundReal::startRecording() {
     // Recording has begun once the idle sink's silence arrives.
     QElapsedTimer wait;
     wait.start();
-    while (QFileInfo(m_recording).size() < qint64(samples(100) * 2) && wait.elapsed() < 10000)
+    while (QFileInfo(m_recording).size() < qint64(samples(100)) * 2 && wait.elapsed() < 10000)
         QThread::msleep(20);
     QVERIFY2(QFileInfo(m_recording).size() > 0, m_recorder.readAllStandardError().constData());
 }

@@ -135,7 +135,7 @@ class TestStore final : public QObject {
 
     // A fresh path in the test folder, with the given content when not null.
     QString file(const QByteArray& content = QByteArray()) {
-        const QString path = m_tmp.filePath(QStringLiteral("f%1.ini").arg(++m_seq));
+        QString path = m_tmp.filePath(QStringLiteral("f%1.ini").arg(++m_seq));
         if (!content.isNull())
             writeBytes(path, content);
         return path;
