@@ -16,7 +16,8 @@ watch=$build/bin/startwatch
 runs=${STARTUP_RUNS:-11}
 idle_seconds=${IDLE_SECONDS:-60}
 tasks=255
-for f in "$program" "$watch"; do
+bare=$build/bin/bareqt
+for f in "$program" "$watch" "$bare"; do
   [ -x "$f" ] || { echo "startup.bench.sh: $f is not built" >&2; exit 2; }
 done
 # A private X server, runtime folder and autostart folder: nothing of the
@@ -41,12 +42,13 @@ ini="$work/tasks.ini"
 } >"$ini"
 user=$(id -un)
 
-# Starts the program in a fresh folder; sets run_dir, app_pid, watch_pid and
-# map_ms once its window is mapped.
+# Starts the program (or the one named) in a fresh folder; sets run_dir,
+# app_pid, watch_pid and map_ms once its window is mapped.
 start_program() {
+  local exe=${1:-$program}
   run_dir=$(mktemp -d -p "$work" run.XXXX)
   cp "$ini" "$run_dir/$user.ini"
-  (cd "$run_dir" && exec "$watch" "$program") >"$run_dir/watch.out" 2>"$run_dir/watch.err" &
+  (cd "$run_dir" && exec "$watch" "$exe") >"$run_dir/watch.out" 2>"$run_dir/watch.err" &
   watch_pid=$!
   pids+=("$watch_pid")
   local line=
@@ -117,19 +119,34 @@ for i in $(seq "$runs"); do
     audio=$((audio + 1))
     ((i == 1)) && { echo "startup.bench.sh: mapped after start-up:"; echo "$found"; } >&2
   fi
-  if ((i < runs)); then
-    stop_program
-  fi
+  stop_program
 done
+
+# The yardstick under the same conditions: a bare Qt window with 255 list
+# items, a timer and a tray icon. Its figures carry no target.
+bare_times=() bare_pss=()
+for _ in $(seq "$runs"); do
+  start_program "$bare" || exit 1
+  bare_times+=("$map_ms")
+  sleep 2
+  bare_pss+=("$(pss_mib "$app_pid")")
+  stop_program
+done
+# The program again for the idle measurement below.
+start_program || exit 1
 
 read -r med min max <<<"$(stats "${times[@]}")"
 echo "startup.bench.sh: processor time by the window's map (ms, at the 50 ms poll): $(stats "${cpu_at_map[@]}") (median min max); load $(cut -d' ' -f1 /proc/loadavg)" >&2
 echo "Startup@$tasks median_ms=$med min_ms=$min max_ms=$max target_ms=<=100"
 read -r med min max <<<"$(stats "${pss[@]}")"
 echo "Pss@$tasks median_MiB=$med min_MiB=$min max_MiB=$max target_MiB=<=30"
+read -r med min max <<<"$(stats "${bare_times[@]}")"
+echo "StartupBareQt@$tasks median_ms=$med min_ms=$min max_ms=$max"
+read -r med min max <<<"$(stats "${bare_pss[@]}")"
+echo "PssBareQt@$tasks median_MiB=$med min_MiB=$min max_MiB=$max"
 echo "AudioLoadedAtStartup@$tasks median_runs=$audio min_runs=$audio max_runs=$audio target_runs=<=0"
 
-# The last program stays: its wake-ups while idle, in three stretches, once
+# The program started last stays: its wake-ups while idle, in three stretches, once
 # the start-up's helper threads have ended (Qt's pool ends idle threads after
 # 30 s).
 sleep "${IDLE_SETTLE:-30}"
