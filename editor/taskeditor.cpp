@@ -82,8 +82,9 @@ void TfmTocsiner::connectEditor() {
     connect(ui->rgDays, &RadioGroup::itemIndexChanged, this, run(&TfmTocsiner::rgDaysClick));
     focus->watch(ui->OnAirDate, {}, run(&TfmTocsiner::OnAirDateExit));
     // The calendar is a popup of its own; its closing is the close-up. The
-    // field makes it when it first drops down, on a press of the mouse or a
-    // key: it is hooked then, rather than built at start-up for every run.
+    // field makes it when it first drops down, which only a press on the
+    // field can start: it is hooked at the first press, rather than built at
+    // start-up for every run.
     new EventHook(ui->OnAirDate, [this, hooked = false](QObject*, QEvent* event) mutable {
         const QEvent::Type type = event->type();
         if (hooked || (type != QEvent::MouseButtonPress && type != QEvent::KeyPress))
