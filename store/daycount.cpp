@@ -4,11 +4,17 @@
 
 namespace daycount {
 
-int fromDate(QDate date) { return static_cast<int>(date.toJulianDay() - kEpochJulianDay); }
+int fromDate(QDate date) {
+    return static_cast<int>(date.toJulianDay() - kEpochJulianDay);
+}
 
-QDate toDate(double value) { return QDate::fromJulianDay(kEpochJulianDay + datePart(value)); }
+QDate toDate(double value) {
+    return QDate::fromJulianDay(kEpochJulianDay + datePart(value));
+}
 
-double fromTime(QTime time) { return time.msecsSinceStartOfDay() / kMsPerDay; }
+double fromTime(QTime time) {
+    return time.msecsSinceStartOfDay() / kMsPerDay;
+}
 
 QTime toTime(double value) {
     auto ms = static_cast<qint64>(std::llround(timePart(value) * kMsPerDay));
@@ -17,11 +23,17 @@ QTime toTime(double value) {
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
 }
 
-double fromDateTime(const QDateTime& dt) { return fromDate(dt.date()) + fromTime(dt.time()); }
+double fromDateTime(const QDateTime& dt) {
+    return fromDate(dt.date()) + fromTime(dt.time());
+}
 
-int datePart(double value) { return static_cast<int>(std::floor(value)); }
+int datePart(double value) {
+    return static_cast<int>(std::floor(value));
+}
 
-double timePart(double value) { return value - std::floor(value); }
+double timePart(double value) {
+    return value - std::floor(value);
+}
 
 int weekDayDigit(int dayCount) {
     // Day 0 was a Saturday (digit 5).

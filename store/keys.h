@@ -10,19 +10,19 @@ namespace keys {
 inline constexpr QStringView MainSection = u"Main";
 
 // Section "Main"
-inline constexpr QStringView Top = u"Top";             // int, 0
-inline constexpr QStringView Left = u"Left";           // int, 0
-inline constexpr QStringView Height = u"Height";       // int, 314
-inline constexpr QStringView Width = u"Width";         // int, 510
-inline constexpr QStringView Sound = u"Sound";         // int 0..6, 0 (also a task key, 0..3)
-inline constexpr QStringView AutoRec = u"AutoRec";     // bool, false
-inline constexpr QStringView StayOnTop = u"StayOnTop"; // bool, false
+inline constexpr QStringView Top = u"Top";                 // int, 0
+inline constexpr QStringView Left = u"Left";               // int, 0
+inline constexpr QStringView Height = u"Height";           // int, 314
+inline constexpr QStringView Width = u"Width";             // int, 510
+inline constexpr QStringView Sound = u"Sound";             // int 0..6, 0 (also a task key, 0..3)
+inline constexpr QStringView AutoRec = u"AutoRec";         // bool, false
+inline constexpr QStringView StayOnTop = u"StayOnTop";     // bool, false
 inline constexpr QStringView HideOnStart = u"HideOnStart"; // bool, false
-inline constexpr QStringView Autoload = u"Autoload";   // bool, false
-inline constexpr QStringView SortBy = u"SortBy";       // text "Name" | "Time" | "No", "No"
-inline constexpr QStringView WeekLeft = u"WeekLeft";   // int, main window's left + 243
-inline constexpr QStringView WeekTop = u"WeekTop";     // int, main window's top + 105
-inline constexpr QStringView WeekHold = u"WeekHold";   // bool, false
+inline constexpr QStringView Autoload = u"Autoload";       // bool, false
+inline constexpr QStringView SortBy = u"SortBy";           // text "Name" | "Time" | "No", "No"
+inline constexpr QStringView WeekLeft = u"WeekLeft";       // int, main window's left + 243
+inline constexpr QStringView WeekTop = u"WeekTop";         // int, main window's top + 105
+inline constexpr QStringView WeekHold = u"WeekHold";       // bool, false
 
 inline constexpr int DefaultTop = 0;
 inline constexpr int DefaultLeft = 0;
@@ -47,7 +47,7 @@ inline constexpr QStringView Message = u"Message";     // text, ""
 inline constexpr QStringView Action = u"Action";       // int 0..3, 0
 inline constexpr QStringView App = u"App";             // text, ""
 // Sound (int 0..3, 0) shares its name with the chime key above.
-inline constexpr QStringView Ones = u"Ones";           // int 1..9
+inline constexpr QStringView Ones = u"Ones"; // int 1..9
 
 // The editor's marker of a new, unsaved task: no real task has this section.
 inline constexpr QStringView NewTaskMarker = u"\u00A4";
