@@ -6,6 +6,7 @@
 #include "tfmtocsiner.h"
 #include "ui_tfmtocsiner.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
@@ -84,6 +85,33 @@ void TfmMsg::showAlarm() {
     activateWindow();
 }
 
+void TfmMsg::present(const QString& taskName, int action, const QString* message, bool show) {
+    if (countdownRunning()) {
+        if (show)
+            m_pending.append(
+                {taskName, action, message != nullptr, message != nullptr ? *message : QString()});
+        return;
+    }
+    const bool wasShown = isVisible();
+    setFiredTask(taskName, action);
+    if (message != nullptr)
+        setMessage(*message);
+    if (!show)
+        return;
+    // Shown already in message mode: a switch-off must not pass unseen as a
+    // mere change of caption.
+    if (wasShown && action == kSwitchOffAction && !m_switchOff)
+        startSwitchOffMode();
+    showAlarm();
+}
+
+void TfmMsg::presentPending() {
+    if (m_pending.isEmpty() || isVisible())
+        return;
+    const Pending next = m_pending.takeFirst();
+    present(next.task, next.action, next.hasMessage ? &next.message : nullptr, true);
+}
+
 QString TfmMsg::firedTaskName() const {
     // The whole rest of the caption: a name cut short could name another task.
     return windowTitle().mid(kMsgCaptionPrefix.size());
@@ -128,14 +156,9 @@ void TfmMsg::FormShow() {
     Timer1.start();
     CountdownSeconds = kCountdownStart;
     // 5. Decided once per show from hidden.
-    m_switchOff = m_action == kSwitchOffAction;
-    if (m_switchOff) {
-        // The countdown takes the message's place on its line.
-        ui->lMsg->hide();
-        ui->lWarn->show();
-        ui->lWarn->setText(countdownText(kCountdownStart));
-        Timer2.start();
-        ui->sbOk->setText(QStringLiteral("Отмена!"));
+    m_switchOff = false;
+    if (m_action == kSwitchOffAction) {
+        startSwitchOffMode();
     } else {
         ui->lMsg->show();
         ui->lWarn->hide();
@@ -143,8 +166,28 @@ void TfmMsg::FormShow() {
     }
 }
 
+void TfmMsg::startSwitchOffMode() {
+    m_switchOff = true;
+    CountdownSeconds = kCountdownStart;
+    // The countdown takes the message's place on its line.
+    ui->lMsg->hide();
+    ui->lWarn->show();
+    ui->lWarn->setText(countdownText(kCountdownStart));
+    Timer2.start();
+    ui->sbOk->setText(QStringLiteral("Отмена!"));
+}
+
+void TfmMsg::closeEvent(QCloseEvent* event) {
+    // The close box cancels a countdown as the button does: a switch-off
+    // never runs on behind a window the user has put away. The options are
+    // the button's alone.
+    Timer2.stop();
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        QTimer::singleShot(0, this, [this] { guarded([this] { presentPending(); }); });
+}
+
 void TfmMsg::FormHide() {
-    // The countdown goes on: only the button cancels it.
     Timer1.stop();
 }
 
@@ -173,8 +216,10 @@ void TfmMsg::sbOkClick() {
     // 1, 2.
     Timer2.stop();
     hide();
-    if (m_main == nullptr)
+    if (m_main == nullptr) {
+        presentPending();
         return;
+    }
     // 3.
     const QString name = firedTaskName();
     EventCheckList* list = m_main->ui->clbEvents;
@@ -195,6 +240,8 @@ void TfmMsg::sbOkClick() {
             m_main->pmiDelClick();
         }
     }
+    // The alarms that came while the countdown ran.
+    presentPending();
 }
 
 void TfmTocsiner::attachAlarmWindow() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QStringView>
 #include <QTimer>
 #include <QWidget>
@@ -43,6 +44,15 @@ public:
     // Shows the window. Shown already, it only stays in front: the counter,
     // the mode and the options keep their state.
     void showAlarm();
+    // A firing's whole hand-over: caption and action, the message when there
+    // is one, and the window shown when `show`. A switch-off countdown is
+    // never stopped, reset or hidden by it: while one runs, an alarm to show
+    // waits until the user cancels the countdown, and one that shows nothing
+    // leaves the caption to the task counting down. A switch-off task that
+    // fires while a message shows turns the window to its countdown.
+    void present(const QString& taskName, int action, const QString* message, bool show);
+    // Alarms waiting behind a running countdown.
+    int pendingAlarms() const { return int(m_pending.size()); }
 
     // The fired task's name: the caption without its prefix.
     QString firedTaskName() const;
@@ -68,9 +78,22 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     template <class F> void guarded(F&& handler) noexcept;
+    bool countdownRunning() const { return m_switchOff && Timer2.isActive(); }
+    void startSwitchOffMode();
+    // The first alarm that waited behind a countdown, now the window is free.
+    void presentPending();
+
+    struct Pending {
+        QString task;
+        int action = 0;
+        bool hasMessage = false;
+        QString message;
+    };
+    QList<Pending> m_pending;
 
     TfmTocsiner* m_main = nullptr;
     int m_action = 0;

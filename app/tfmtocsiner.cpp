@@ -95,7 +95,7 @@ void TfmTocsiner::connectHandlers() {
     connect(ui->cbAutoLoad, &QCheckBox::toggled, this,
             [this] { guarded([this] { cbAutoLoadClick(); }); });
     connect(ui->LShow, &ClickLabel::clicked, this, [this] { guarded([this] { LShowClick(); }); });
-    connect(&Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    connect(&Timer1, &QTimer::timeout, this, [this] { clockTick(); });
     // A drop-down's handler runs for the user's choices only, not for start-up's.
     connect(ui->cbSound, &QComboBox::activated, this,
             [this] { guarded([this] { cbSoundChange(); }); });

@@ -3,13 +3,16 @@
 #include "apperror.h"
 #include "regionalformats.h"
 
+#include <QHash>
 #include <QList>
 #include <QPixmap>
 #include <QPoint>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
 #include <exception>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -126,8 +129,18 @@ public:
     // the program's clock; for measurements.
     qint64 lastClockFiringMs() const { return m_lastFiringMs; }
 
+    // Timer1's handler: the tick, with any error box shown after it returns.
+    void clockTick();
+
 private:
     void connectFiringHandlers();
+    // Chooses the armed task among the entries of today from time of day
+    // `from` on (PaintActEv: from now).
+    void armFrom(double from);
+    // Shows a box once the running handler has returned; a box of the same
+    // text already waiting is not queued again.
+    void showBoxLater(const QString& text, std::function<void()> box);
+    void showErrorBoxLater(const QString& text);
     // Puts the next tick back just after a second boundary when the ticks
     // have drifted away from it.
     void alignClock();
@@ -140,6 +153,14 @@ private:
     } m_lastFired;
     qint64 m_lastFiringMs = 0;
     bool m_clockAligning = false;
+    // The day of the last tick, for the daily refresh, and the moment of the
+    // last tick as a day count.
+    int m_tickDay = -1;
+    double m_lastTick = -1.0;
+    // Each task's last due moment fired by the clock (date + time), so that
+    // no due moment fires twice, whatever the clock does.
+    QHash<QString, double> m_firedDue;
+    QStringList m_pendingBoxes;
 
 public:
     // --- end firing ---

@@ -58,6 +58,9 @@ bool TfmTocsiner::edDayKeyPress(QChar key) {
 }
 
 void TfmTocsiner::edDayExit() {
+    // Every 0 days would never come round: like the repeat count, it is 1.
+    if (ui->edDay->text().toInt() < 1)
+        ui->edDay->setText(QStringLiteral("1"));
     if (!autoRecording())
         return;
     const QString day = ui->edDay->text();

@@ -137,7 +137,9 @@ void TfmTocsiner::ShowEvent(const QString& name) {
     const bool newTask = name == newTaskMarker();
     // 1-3. The repeat rule; a changed group runs rgDaysClick.
     ui->OnAirDate->setDate(daycount::toDate(f.ReadDate(name, keys::Date, today)));
-    ui->edDay->setText(f.ReadString(name, keys::Day, QStringLiteral("1")));
+    // Every 0 days counts as every day, in the field as in the schedule.
+    const QString day = f.ReadString(name, keys::Day, QStringLiteral("1"));
+    ui->edDay->setText(day.trimmed().toInt() < 1 ? QStringLiteral("1") : day);
     ui->rgDays->setItemIndex(f.ReadInteger(name, keys::DayOrWeek, 0));
     // 4, 5. The picker follows the rule, unless it is pinned open.
     if (fmWeek != nullptr) {
@@ -234,6 +236,9 @@ void TfmTocsiner::sbSaveEventClick() {
     f.WriteBool(name, keys::Activing, active);
     f.WriteDate(name, keys::Date, daycount::fromDate(ui->OnAirDate->date()));
     f.WriteInteger(name, keys::DayOrWeek, ui->rgDays->itemIndex());
+    // Every 0 days would never come round: like the repeat count, it is 1.
+    if (ui->edDay->text().toInt() < 1)
+        ui->edDay->setText(QStringLiteral("1"));
     f.WriteString(name, keys::Day, ui->edDay->text());
     f.WriteString(name, keys::Week, WeekString);
     if (ui->cbHours->isChecked()) {

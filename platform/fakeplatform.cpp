@@ -66,15 +66,21 @@ QString FakePlatform::autostartFolder() const {
 
 void FakePlatform::information(QWidget*, const QString& text) {
     boxes.append({Box::Information, text});
+    if (onBox)
+        onBox();
 }
 
 bool FakePlatform::question(QWidget*, const QString& text) {
     boxes.append({Box::Question, text});
+    if (onBox)
+        onBox();
     return answers.isEmpty() ? false : answers.takeFirst();
 }
 
 void FakePlatform::errorBox(QWidget*, const QString& text) {
     boxes.append({Box::Error, text});
+    if (onBox)
+        onBox();
 }
 
 bool FakePlatform::openWithDefaultHandler(const QString& pathOrUrl) {

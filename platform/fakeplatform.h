@@ -6,6 +6,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 class ManualClock;
 
 // A tray icon that tests click on.
@@ -73,6 +75,8 @@ public:
     // Answers to questions, first to last; an empty script answers No.
     QList<bool> answers;
     QList<Box> boxes;
+    // Runs while each box is open, as the event loop runs under a real one.
+    std::function<void()> onBox;
     QStringList opened;
     // "add" and "remove" of every tray icon, in order.
     QStringList trayLog;

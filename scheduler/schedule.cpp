@@ -6,6 +6,7 @@
 #include "settingsfile.h"
 
 #include <array>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -37,6 +38,10 @@ Schedule::Schedule(SettingsFile& settings, const Clock& clock)
     : m_settings(settings), m_clock(clock) {}
 
 void Schedule::RecalcSchedule() {
+    RecalcScheduleFrom(m_clock.timeNow());
+}
+
+void Schedule::RecalcScheduleFrom(double aheadFrom) {
     ActEvArmed = false;
     const double now = m_clock.timeNow();
 
@@ -65,14 +70,23 @@ void Schedule::RecalcSchedule() {
             const double gap = m_settings.ReadTime(name, keys::TimeGap, 0.0);
             double t = m_settings.ReadTime(name, keys::Time, 0.0);
 
+            // A countdown whose end went by on an earlier day without firing
+            // (the machine was asleep, the program not running) would never
+            // be armed again: it runs afresh from now, as if not started.
+            if (t != 0.0 && gap > 0.0 &&
+                m_settings.ReadDate(name, keys::Date, m_clock.today()) < m_clock.today())
+                t = 0.0;
             // A countdown not yet started runs from now.
             if (t == 0.0 && gap > 0.0) {
-                t = gap + now;
+                const CountdownEnd end = countdownEnd(now, gap);
+                t = end.time;
                 m_settings.WriteTime(name, keys::Time, t);
-                if (t > 1.0) {
-                    m_settings.WriteDate(name, keys::Date, m_clock.today() + 1);
-                    t -= 1.0;
-                }
+                // The end's own day, also when a date of an earlier run stands
+                // there: a countdown restarted after midnight ends today, not
+                // on the day it last ran.
+                const int endDate = m_clock.today() + end.days;
+                if (m_settings.ReadDate(name, keys::Date, m_clock.today()) != endDate)
+                    m_settings.WriteDate(name, keys::Date, endDate);
             }
 
             // Read after the countdown start, so it holds that start's date.
@@ -81,11 +95,18 @@ void Schedule::RecalcSchedule() {
                 bool advanced = true;
                 switch (m_settings.ReadInteger(name, keys::DayOrWeek, 0)) {
                 case 0:
-                    // Still ahead today: counting from yesterday keeps N = 1 on today.
-                    AdvanceTaskDate(name, t > now ? 1 : 0);
+                    // Due today and still ahead: it fires today, whatever its
+                    // N, as the editor's "starting from" date promises.
+                    if (int(d) == m_clock.today() && t > aheadFrom)
+                        advanced = false;
+                    else
+                        // A date gone by: counted from today, from yesterday
+                        // while the time is still ahead.
+                        advanceFrom(name, m_clock.today() - (t > aheadFrom ? 1 : 0), false,
+                                    aheadFrom);
                     break;
                 case 1:
-                    AdvanceTaskDate(name, 0);
+                    advanceFrom(name, m_clock.today(), false, aheadFrom);
                     break;
                 default:
                     advanced = false;
@@ -130,8 +151,29 @@ QString Schedule::weekDays(const QString& text, int baseDigit) {
     return days;
 }
 
+Schedule::CountdownEnd Schedule::countdownEnd(double start, double gap) {
+    // Whole milliseconds first, so that rounding noise in the fractions never
+    // takes a second off; then whole seconds, as the file keeps the time.
+    const qint64 ms = std::llround((start + gap) * daycount::kMsPerDay);
+    constexpr qint64 kDayMs = qint64(daycount::kMsPerDay);
+    CountdownEnd end;
+    end.days = int(ms / kDayMs);
+    qint64 second = (ms % kDayMs) / 1000;
+    if (second == 0)
+        second = 1;
+    end.time = double(second * 1000) / daycount::kMsPerDay;
+    return end;
+}
+
 void Schedule::AdvanceTaskDate(const QString& taskName, int dayBack) {
-    const int base = m_clock.today() - dayBack;
+    advanceFrom(taskName, m_clock.today() - dayBack, false, m_clock.timeNow());
+}
+
+void Schedule::AdvanceFiredTask(const QString& taskName, int dueDate) {
+    advanceFrom(taskName, dueDate, true, m_clock.timeNow());
+}
+
+void Schedule::advanceFrom(const QString& taskName, int base, bool firing, double now) {
     const int rule = m_settings.ReadInteger(taskName, keys::DayOrWeek, 0);
 
     if (rule == 0) {
@@ -143,15 +185,17 @@ void Schedule::AdvanceTaskDate(const QString& taskName, int dayBack) {
             RecalcSchedule();
             return;
         }
-        const int n = m_settings.ReadInteger(taskName, keys::Day, 1);
+        const int n = everyNDays(m_settings.ReadInteger(taskName, keys::Day, 1));
         // In double: a hand-written huge "Day" must not overflow the day count.
         m_settings.WriteDate(taskName, keys::Date, double(base) + double(n));
         return;
     }
 
     if (rule == 1) {
-        const double now = m_clock.timeNow();
-        const double t = m_settings.ReadTime(taskName, keys::Time, now);
+        const double t = m_settings.ReadTime(taskName, keys::Time, m_clock.timeNow());
+        // A fired task's time on its due day is behind it, whatever the
+        // clock says once its sounds have ended.
+        const bool passed = firing || now >= t;
         const int w = daycount::weekDayDigit(base);
         const QString s = weekDays(
             m_settings.ReadString(taskName, keys::Week, QString(QChar(char16_t(u'0' + w)))), w);
@@ -159,14 +203,14 @@ void Schedule::AdvanceTaskDate(const QString& taskName, int dayBack) {
         const int last = s.back().unicode() - u'0';
 
         // No listed day left this week: the first one of next week.
-        if (last < w || (last == w && now >= t)) {
+        if (last < w || (last == w && passed)) {
             m_settings.WriteDate(taskName, keys::Date, base + 7 - w + first);
             return;
         }
         // The check above leaves at least the last day to be found here.
         for (QChar c : s) {
             const int v = c.unicode() - u'0';
-            if (v > w || (v == w && now < t)) {
+            if (v > w || (v == w && !passed)) {
                 m_settings.WriteDate(taskName, keys::Date, base + v - w);
                 return;
             }

@@ -28,9 +28,30 @@ public:
     // writes them back; leaves ActEvArmed false. A refused write (AppError)
     // stops it: the table then holds the tasks finished before that one, sorted.
     void RecalcSchedule();
+    // The same, with the tasks of today whose time is after `aheadFrom` (a
+    // time of day, -1 for the whole day) counting as still ahead: the clock's first tick of a
+    // day stands for the whole stretch since the tick before it.
+    void RecalcScheduleFrom(double aheadFrom);
     // Writes the named task's next "Date", or restarts its countdown (which
     // rebuilds the whole table). dayBack is 0 or 1: days taken off today first.
     void AdvanceTaskDate(const QString& taskName, int dayBack);
+    // The next date of a task the clock fired, counted from the day it was
+    // due, however long its sounds ran on (past midnight, too).
+    void AdvanceFiredTask(const QString& taskName, int dueDate);
+
+    // Where a countdown of `gap` started at time of day `start` ends: the
+    // time of day as the file keeps it (whole seconds, so the table and the
+    // file agree to the tick) and how many days on. An end falling on
+    // midnight exactly is kept one second after it: a stored 00:00:00 means
+    // a countdown not started yet.
+    struct CountdownEnd {
+        int days = 0;
+        double time = 0.0;
+    };
+    static CountdownEnd countdownEnd(double start, double gap);
+    // The N of the every-N-days rule: a "Day" below 1 counts as 1, so a task
+    // never stays on a date that has passed.
+    static int everyNDays(int day) { return day < 1 ? 1 : day; }
 
     // The week days of a "Week" text as ascending digits 0..6, each once.
     // Anything else in the text is ignored, as the week-day picker ignores it;
@@ -42,6 +63,10 @@ public:
     QStringList SectionList;
 
 private:
+    // The date rules from `base`; the week-day rule takes the task's time on
+    // the base day as passed when `timePassed` is set, else compares it with now.
+    void advanceFrom(const QString& taskName, int base, bool firing, double now);
+
     SettingsFile& m_settings;
     const Clock& m_clock;
 };

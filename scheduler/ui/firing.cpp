@@ -23,6 +23,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <exception>
+
 namespace {
 
 // Ticks come this long after the wall clock's second boundary: late enough
@@ -43,8 +45,9 @@ const QString kCannotOpen = QStringLiteral("Не могу открыть фай�
 // The power module's code for a restart.
 constexpr int kRestart = 2;
 
-// The first second of a day: the only time the idle clock re-chooses.
-const double kFirstSecond = daycount::encodeTime(0, 0, 1);
+// Ticks this close together count as the clock's own rhythm; a longer gap
+// is a suspend, a blocking wait or a clock moved on.
+constexpr double kRhythmMs = 2500.0;
 
 bool hasSection(const SettingsFile& settings, const QString& name) {
     QStringList sections;
@@ -69,6 +72,9 @@ void TfmTocsiner::connectFiringHandlers() {
 }
 
 void TfmTocsiner::startClock() {
+    // Start-up has just worked out today's schedule.
+    m_tickDay = m_clock.today();
+    m_lastTick = m_clock.dateTimeNow();
     Timer1.setTimerType(Qt::PreciseTimer);
     m_clockAligning = true;
     const int ms = m_clock.now().time().msec();
@@ -92,62 +98,120 @@ void TfmTocsiner::alignClock() {
     Timer1.start(kTickMs - ms + kTickLagMs);
 }
 
+void TfmTocsiner::clockTick() {
+    // A box raised inside the tick would hold the clock still while it is
+    // open (a timer is not re-entered): it is shown once the tick has returned.
+    try {
+        Timer1Timer();
+    } catch (const AppError& e) {
+        showErrorBoxLater(e.message());
+    } catch (const std::exception& e) {
+        showErrorBoxLater(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TfmTocsiner::showErrorBoxLater(const QString& text) {
+    showBoxLater(text, [this, text] { showErrorBox(text); });
+}
+
+void TfmTocsiner::showBoxLater(const QString& text, std::function<void()> box) {
+    // The same box twice in a row (a file that refuses every write) is shown once.
+    if (m_pendingBoxes.contains(text))
+        return;
+    m_pendingBoxes.append(text);
+    QTimer::singleShot(0, this, [this, text, box = std::move(box)] {
+        m_pendingBoxes.removeOne(text);
+        box();
+    });
+}
+
 void TfmTocsiner::Timer1Timer() {
     if (Timer1.isActive())
         alignClock();
     // 1.
-    const double now = m_clock.timeNow();
+    const QDateTime at = m_clock.now();
+    const int today = daycount::fromDate(at.date());
+    const double now = daycount::fromTime(at.time());
     ui->Label1->setText(m_formats.formatTime(now));
-    TEvRec& table = m_schedule->EvTable;
+    // The stretch of the day this tick stands for: back to the last tick
+    // when that came in the clock's rhythm, so that a task at 00:00:00 is
+    // not lost to the tick a few milliseconds after it. After a suspend, a
+    // long sound or a clock set forward or back, only from now on: what
+    // passed meanwhile is not caught up.
+    const double at2 = double(today) + now;
+    const double gapMs = (at2 - m_lastTick) * daycount::kMsPerDay;
+    const bool inRhythm = m_lastTick >= 0.0 && gapMs > 0.0 && gapMs <= kRhythmMs;
+    m_lastTick = at2;
+    // The daily refresh, at the first tick of each day, whatever its second
+    // and whether or not a task is armed: the dates that moved on overnight
+    // are read afresh, so every repeating task is armed on each of its days.
+    if (today != m_tickDay) {
+        m_tickDay = today;
+        ui->Label13->setText(m_formats.formatDate(today));
+        std::exception_ptr failed;
+        try {
+            m_schedule->RecalcScheduleFrom(inRhythm ? -1.0 : now);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+        // Armed from what the table holds even when a write was refused.
+        armFrom(inRhythm ? 0.0 : now);
+        if (failed)
+            std::rethrow_exception(failed);
+    }
     // 2. The date was compared when the task was armed.
+    const TEvRec& table = m_schedule->EvTable;
     if (m_schedule->ActEvArmed) {
         const int i = table.ActEv;
         if (i >= 0 && i < table.Count && now >= table.Times.at(i)) {
-            m_lastFired = {m_clock.today(), table.Times.at(i)};
-            DoEvent(table.Names.at(i), 0);
+            // Its own copy: firing a countdown rebuilds the table under it.
+            const QString name = table.Names.at(i);
+            m_lastFired = {int(table.Dates.at(i)), table.Times.at(i)};
+            m_firedDue.insert(name, table.Dates.at(i) + table.Times.at(i));
+            DoEvent(name, 0);
         }
-        return;
-    }
-    // 3. The only daily refresh; the table is not recalculated.
-    if (now < kFirstSecond) {
-        ui->Label13->setText(m_formats.formatDate(m_clock.today()));
-        PaintActEv();
     }
 }
 
 void TfmTocsiner::PaintActEv() {
+    armFrom(m_clock.timeNow());
+}
+
+void TfmTocsiner::armFrom(double from) {
     TEvRec& table = m_schedule->EvTable;
-    // 1.
-    if (table.Count == 0)
+    auto* list = ui->clbEvents;
+    // 1. Nothing to arm; no row may keep a mark from an earlier table.
+    if (table.Count == 0) {
+        if (list->armedRow() >= 0)
+            list->setArmedRow(-1);
         return;
+    }
     // 2.
     const int today = m_clock.today();
     const double now = m_clock.timeNow();
     // Unless the clock has been set back since.
     const bool firedToday = m_lastFired.date == today && m_lastFired.time <= now;
-    auto* list = ui->clbEvents;
-    // 3. Only the previous armed task's own mark comes off.
-    if (table.ActEv >= 0 && table.ActEv < table.Count) {
-        const int row = list->rowOfName(table.Names.at(table.ActEv));
-        if (row >= 0 && row == list->armedRow())
-            list->setArmedRow(-1);
-    }
     // 4. In order of time of day.
     int found = -1;
     for (int i = 0; i < table.Count; ++i) {
-        if (int(table.Dates.at(i)) != today || table.Times.at(i) < now)
+        if (int(table.Dates.at(i)) != today || table.Times.at(i) < from)
             continue;
-        const QString& name = table.Names.at(i);
+        const QString name = table.Names.at(i);
         // A firing by the clock at the very millisecond of its time must not
         // leave that entry, or one of equal time, counting as still ahead.
         if (firedToday && table.Times.at(i) <= m_lastFired.time)
+            continue;
+        // The table is not rebuilt after every firing: with the clock set
+        // back, the entry of a task fired already would come round again.
+        const auto fired = m_firedDue.constFind(name);
+        if (fired != m_firedDue.cend() && *fired == table.Dates.at(i) + table.Times.at(i))
             continue;
         if (!m_settings->ReadBool(name, keys::Activing, false))
             continue;
         found = i;
         break;
     }
-    // 5.
+    // 3, 5. The mark goes onto the armed row alone, or off every row.
     if (found >= 0) {
         m_schedule->ActEvArmed = true;
         table.ActEv = found;
@@ -155,13 +219,19 @@ void TfmTocsiner::PaintActEv() {
     } else {
         m_schedule->ActEvArmed = false;
         table.ActEv = table.Count + 1;
+        list->setArmedRow(-1);
     }
     // 6.
-    ui->clbEvents->viewport()->update();
+    list->viewport()->update();
 }
 
 void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
+    // Its own copy of the name from start to end: the steps below rebuild
+    // the table and the list that a caller's name may point into.
+    const QString name = TaskName;
     const bool byClock = FireMode == 0;
+    // The day the task was due: its sounds may run on past midnight.
+    const int dueDate = byClock ? m_lastFired.date : m_clock.today();
     if (byClock) {
         // Whatever fails below, the next tick must not fire this task again.
         m_schedule->ActEvArmed = false;
@@ -169,66 +239,68 @@ void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
     }
     // A test of a name that was never saved fires with the defaults but
     // writes nothing: it must not create a task the user never saved.
-    const bool saved = hasSection(*m_settings, TaskName);
+    const bool saved = hasSection(*m_settings, name);
+    // The keys the firing acts on, read once: what the alarm shows and does
+    // is this task's, whatever the steps below do to the file and the table.
+    const int sound = quint8(m_settings->ReadInteger(name, keys::Sound, 0));
+    const int ones = quint8(m_settings->ReadInteger(name, keys::Ones, 0));
+    const int action = quint8(m_settings->ReadInteger(name, keys::Action, 0));
+    QString message = m_settings->ReadString(name, keys::Message, QString());
+    const QString app = m_settings->ReadString(name, keys::App, QString());
 
     // 1. Sound.
-    const int sound = quint8(m_settings->ReadInteger(TaskName, keys::Sound, 0));
     if (sound > 0) {
         // The chime sounds in the first minute of an hour; the clock leaves the
         // task's own sound out then, a test always plays it.
         const bool chimeMinute = byClock && daycount::toTime(m_lastFired.time).minute() == 0 &&
                                  ui->cbSound->currentIndex() != 0;
         if (!chimeMinute)
-            PlaySoundTimes(sound, quint8(m_settings->ReadInteger(TaskName, keys::Ones, 0)));
+            PlaySoundTimes(sound, ones);
     }
     // 2. Next date; a countdown restarts and rebuilds the table.
-    if (saved)
-        m_schedule->AdvanceTaskDate(TaskName, 0);
+    if (saved) {
+        if (byClock)
+            m_schedule->AdvanceFiredTask(name, dueDate);
+        else
+            m_schedule->AdvanceTaskDate(name, 0);
+    }
     // 3. The editor shows the new date of its task. The picker's handlers run
     // on the user's leaving and closing it, not on a date set from here.
-    if (TaskName == CurrentTaskName)
+    if (name == CurrentTaskName)
         ui->OnAirDate->setDate(
-            daycount::toDate(m_settings->ReadDate(TaskName, keys::Date, m_clock.today())));
+            daycount::toDate(m_settings->ReadDate(name, keys::Date, m_clock.today())));
     // 4. Re-arm: the task just fired lies behind now.
     PaintActEv();
-    // 5.
-    const int action = quint8(m_settings->ReadInteger(TaskName, keys::Action, 0));
-    QString message = m_settings->ReadString(TaskName, keys::Message, QString());
-    // The alarm window exists from start-up to the end; a main window alone
-    // (before the others are made) still does its part of the firing.
+    // 5, 6. The alarm window exists from start-up to the end; a main window
+    // alone (before the others are made) still does its part of the firing.
     TfmMsg* const msg = fmMsg;
-    if (msg != nullptr)
-        msg->setFiredTask(TaskName, action);
-    const auto showMessage = [msg](const QString* text) {
-        if (msg == nullptr)
-            return;
-        if (text != nullptr)
-            msg->setMessage(*text);
-        msg->showAlarm();
+    const auto present = [&](const QString* text, bool show) {
+        if (msg != nullptr)
+            msg->present(name, action, text, show);
     };
-    // 6.
     switch (action) {
     case 0:
         if (message.isEmpty())
             message = kTimeHasCome;
-        showMessage(&message);
+        present(&message, true);
         break;
     case 1:
         // The NT family's way: the power module's restart; the alarm window
         // is not shown.
+        present(nullptr, false);
         m_platform.NT_Reboot(kRestart);
         break;
     case 2:
         // The message line keeps what it had; the window counts down.
-        showMessage(nullptr);
+        present(nullptr, true);
         break;
     case 3:
-        if (!message.isEmpty())
-            showMessage(&message);
-        if (!m_platform.openApp(m_settings->ReadString(TaskName, keys::App, QString())))
-            m_platform.information(this, kCannotOpen);
+        present(message.isEmpty() ? nullptr : &message, !message.isEmpty());
+        if (!m_platform.openApp(app))
+            showBoxLater(kCannotOpen, [this] { m_platform.information(this, kCannotOpen); });
         break;
     default:
+        present(nullptr, false);
         break;
     }
 }

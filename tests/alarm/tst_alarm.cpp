@@ -30,7 +30,7 @@ private Q_SLOTS:
     void messageModeResetsOptionsOnEveryShow();
     void switchOffCountsDownToThePowerCall();
     void buttonCancelsTheCountdown();
-    void closeBoxLeavesTheCountdownRunning();
+    void closeBoxCancelsTheCountdown();
     void foregroundKeeperRunsOnlyWhileShown();
     void bothOptionsWithDeletionDeclined();
     void deleteOptionAnsweredYes();
@@ -174,7 +174,9 @@ void TestAlarm::buttonCancelsTheCountdown() {
     QCOMPARE(r->value(QStringLiteral("Обед"), QStringLiteral("Activing")), QStringLiteral("0"));
 }
 
-void TestAlarm::closeBoxLeavesTheCountdownRunning() {
+void TestAlarm::closeBoxCancelsTheCountdown() {
+    // The close box cancels as "Отмена!" does: a switch-off must never run
+    // on behind a window the user has put away.
     msg()->Timer2.setInterval(5);
     fire(QStringLiteral("Обед"), 2);
     box("cbDeactive")->setChecked(true);
@@ -182,8 +184,9 @@ void TestAlarm::closeBoxLeavesTheCountdownRunning() {
     msg()->close();
     QVERIFY(!msg()->isVisible());
     QVERIFY(!msg()->Timer1.isActive());
-    QVERIFY(msg()->Timer2.isActive());
-    QTRY_COMPARE(r->platform.powerCalls, QList<int>({1}));
+    QVERIFY(!msg()->Timer2.isActive());
+    QTest::qWait(100);
+    QVERIFY(r->platform.powerCalls.isEmpty());
     // The options were not applied.
     QCOMPARE(r->value(QStringLiteral("Обед"), QStringLiteral("Activing")), QStringLiteral("1"));
     QVERIFY(r->hasSection(QStringLiteral("Обед")));

@@ -16,7 +16,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <QToolButton>
+
+#include <limits>
 
 namespace {
 
@@ -135,7 +138,7 @@ private Q_SLOTS:
     void firedAtItsVeryMillisecondFiresOnce();
     void passedOverWhileASoundPlays();
     void noCatchingUpAtStartup();
-    void midnightRefreshDoesNotRecalculate();
+    void dailyRefreshAtTheFirstTickOfEachDay();
     void chimeMinuteRule_data();
     void chimeMinuteRule();
     void actions_data();
@@ -152,6 +155,12 @@ private Q_SLOTS:
     void hiddenViewOfAnEmptyTable();
     void dateTimeSettingsOnDoubleClick();
     void ticksAlignToSecondBoundaries();
+    void firingKeepsItsOwnTask();
+    void soundsPastMidnightDoNotSkipADay();
+    void markOnTheArmedRowOnly();
+    void switchOffIsNeverLost();
+    void boxesWaitForTheTickToReturn();
+    void aMonthOfTasks();
 
 private:
     std::unique_ptr<Run> r;
@@ -316,36 +325,53 @@ void TestFiring::noCatchingUpAtStartup() {
     QVERIFY(r->platform.soundLog.isEmpty());
 }
 
-void TestFiring::midnightRefreshDoesNotRecalculate() {
-    // T is daily; U waits for tomorrow at 00:30.
+void TestFiring::dailyRefreshAtTheFirstTickOfEachDay() {
+    // The refresh used to come only in the first second of a day, only with
+    // nothing armed, and from the old table: a daily task then fired on the
+    // day the program started and never again. Now the first tick of each
+    // day, whatever its second and whatever is armed, recalculates.
+    // T is daily; U waits for tomorrow at 00:30; X is daily just before
+    // midnight and stays armed when its tick is held up past midnight.
     Task t{QStringLiteral("T"), QStringLiteral("23:30:00")};
     Task u{QStringLiteral("U"), QStringLiteral("00:30:00"), kDay.addDays(1)};
-    r->writeIni({t, u});
+    Task x{QStringLiteral("X"), QStringLiteral("23:59:59")};
+    Task z{QStringLiteral("Z"), QStringLiteral("00:00:00"), kDay.addDays(1)};
+    r->writeIni({t, u, x, z});
     r->startAt(hms(23, 0));
     QCOMPARE(r->armed(), QStringLiteral("T"));
     r->tickAt(hms(23, 30));
     QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - T"));
-    QCOMPARE(r->armed(), QString());
+    QCOMPARE(r->armed(), QStringLiteral("X"));
     r->msg()->hide();
-    // Not in the first second of a day: nothing is chosen.
-    r->tickAt(hms(23, 59, 59));
-    QCOMPARE(r->armed(), QString());
-    QCOMPARE(r->control<QLabel>("Label13")->text(), dateText(kDay));
-    // The first second of the new day: the date and a new choice from the
-    // old table.
+    // X's tick is held up (a long sound, a suspend) until 00:00:07 of the
+    // next day: the refresh comes first, and X is not caught up.
     const QDate next = kDay.addDays(1);
-    r->tickAt(hms(0, 0, 0), next);
+    r->tickAt(hms(0, 0, 7), next);
     QCOMPARE(r->control<QLabel>("Label13")->text(), dateText(next));
+    QVERIFY(!r->msg()->isVisible());
+    // Z's 00:00:00 was skipped with the midnight tick: not caught up either.
     QCOMPARE(r->armed(), QStringLiteral("U"));
-    // T's file date is the new day, but the table was not recalculated: it
-    // still holds the day T fired, so T is not armed for 23:30.
-    QCOMPARE(r->value(QStringLiteral("T"), QStringLiteral("Date")), dateText(next));
-    const TEvRec& table = r->schedule().EvTable;
-    QCOMPARE(int(table.Dates.at(int(table.Names.indexOf(QStringLiteral("T"))))),
-             daycount::fromDate(kDay));
+    QCOMPARE(r->value(QStringLiteral("X"), QStringLiteral("Date")), dateText(next));
+    QCOMPARE(r->value(QStringLiteral("Z"), QStringLiteral("Date")), dateText(next.addDays(1)));
     r->tickAt(hms(0, 30), next);
     QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - U"));
-    QCOMPARE(r->armed(), QString());
+    r->msg()->hide();
+    // The table was recalculated: T is armed again for its 23:30 of the new day.
+    QCOMPARE(r->armed(), QStringLiteral("T"));
+    r->tickAt(hms(23, 30), next);
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - T"));
+    r->msg()->hide();
+    QCOMPARE(r->armed(), QStringLiteral("X"));
+    r->tickAt(hms(23, 59, 59), next);
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - X"));
+    r->msg()->hide();
+    // In the clock's rhythm, the tick a few milliseconds after midnight
+    // still finds Z's 00:00:00 and fires it.
+    const QDate third = next.addDays(1);
+    r->tickAt(hms(0, 0, 0), third);
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - Z"));
+    QCOMPARE(r->value(QStringLiteral("Z"), QStringLiteral("Date")), dateText(third.addDays(1)));
+    QCOMPARE(r->value(QStringLiteral("X"), QStringLiteral("Date")), dateText(third));
 }
 
 void TestFiring::chimeMinuteRule_data() {
@@ -464,7 +490,9 @@ void TestFiring::openFailureShowsTheBox() {
     r->platform.openAppSucceeds = false;
     r->startAt(hms(9, 0));
     r->tickAt(hms(10, 0));
-    QCOMPARE(r->platform.boxes.size(), 1);
+    // Shown once the tick has returned, so the clock never waits for it.
+    QVERIFY(r->platform.boxes.isEmpty());
+    QTRY_COMPARE(r->platform.boxes.size(), 1);
     QCOMPARE(r->platform.boxes.at(0).kind, FakePlatform::Box::Information);
     QCOMPARE(r->platform.boxes.at(0).text, QStringLiteral("Не могу открыть файл!"));
     // Nothing else changes: the date moved and the next task is armed.
@@ -539,8 +567,8 @@ void TestFiring::testOfASavedTaskMovesItsDate() {
     t.day = 2;
     r->writeIni({t});
     r->startAt(hms(12, 0));
-    // Time ahead, N = 2: the start moved it to today + 1.
-    QCOMPARE(r->value(t.name, QStringLiteral("Date")), dateText(kDay.addDays(1)));
+    // Due today with its time ahead: it stays on today, whatever its N.
+    QCOMPARE(r->value(t.name, QStringLiteral("Date")), dateText(kDay));
     r->control<QComboBox>("evName")->setEditText(QStringLiteral("Полив"));
     r->control<QToolButton>("sbTestEv")->click();
     QCOMPARE(r->alarmMessage(), QStringLiteral("Полить цветы"));
@@ -660,6 +688,466 @@ void TestFiring::ticksAlignToSecondBoundaries() {
     r->clock.set(kDay, QTime(12, 0, 10, 999));
     r->main()->Timer1Timer();
     QCOMPARE(t.interval(), 3);
+}
+
+void TestFiring::firingKeepsItsOwnTask() {
+    // C, a countdown, fires first and restarts behind R, which restarts the
+    // computer: the rebuilt table puts R where C stood. The firing must still
+    // show C's alarm and do C's action, never R's.
+    Task c{QStringLiteral("C"), QStringLiteral("00:00:00")};
+    c.timeGap = QStringLiteral("00:00:10");
+    c.message = QStringLiteral("Чай готов");
+    Task restart{QStringLiteral("R"), QStringLiteral("12:00:15")};
+    restart.action = 1;
+    restart.message = QStringLiteral("перезагрузка");
+    r->writeIni({c, restart});
+    r->startAt(hms(12, 0));
+    QCOMPARE(r->armed(), QStringLiteral("C"));
+    r->tickAt(hms(12, 0, 10));
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - C"));
+    QCOMPARE(r->alarmMessage(), QStringLiteral("Чай готов"));
+    QVERIFY(r->platform.powerCalls.isEmpty());
+    QCOMPARE(r->armed(), QStringLiteral("R"));
+    r->msg()->hide();
+    r->tickAt(hms(12, 0, 15));
+    QCOMPARE(r->platform.powerCalls, QList<int>({2}));
+    QVERIFY(!r->msg()->isVisible());
+    r->tickAt(hms(12, 0, 20));
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - C"));
+    QCOMPARE(r->platform.powerCalls, QList<int>({2}));
+}
+
+void TestFiring::soundsPastMidnightDoNotSkipADay() {
+    // Three crows from 23:59:59 end 7.5 s into the next day: the next date
+    // counts from the day the task was due, so it rings the next evening too.
+    Task d{QStringLiteral("Daily"), QStringLiteral("23:59:59")};
+    d.sound = 2;
+    d.ones = 3;
+    r->writeIni({d});
+    r->startAt(hms(23, 0));
+    r->tickAt(hms(23, 59, 59));
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - Daily"));
+    const QDate next = kDay.addDays(1);
+    QCOMPARE(r->clock.now().date(), next);
+    QCOMPARE(r->value(d.name, QStringLiteral("Date")), dateText(next));
+    r->msg()->hide();
+    r->tickAt(hms(0, 0, 8), next);
+    QCOMPARE(r->armed(), QStringLiteral("Daily"));
+    r->tickAt(hms(23, 59, 59), next);
+    QVERIFY(r->msg()->isVisible());
+    QCOMPARE(r->value(d.name, QStringLiteral("Date")), dateText(next.addDays(1)));
+}
+
+void TestFiring::markOnTheArmedRowOnly() {
+    // A is armed and marked; B (earlier, switched off) stands before it in
+    // the table. A's time then moves before now: the recalculation arms
+    // nothing, and no row may keep the mark.
+    Task a{QStringLiteral("A"), QStringLiteral("10:00:00")};
+    Task b{QStringLiteral("B"), QStringLiteral("09:30:00")};
+    b.active = false;
+    r->writeIni({a, b});
+    r->startAt(hms(9, 0));
+    QCOMPARE(r->markedRow(), QStringLiteral("A"));
+    r->writeIni({Task{QStringLiteral("A"), QStringLiteral("08:00:00")}, b});
+    r->control<QToolButton>("sbCalculate")->click();
+    QCOMPARE(r->armed(), QString());
+    QCOMPARE(r->list()->armedRow(), -1);
+    // Armed again after a re-sort, on its own row only.
+    r->writeIni({a, b});
+    r->control<QToolButton>("sbCalculate")->click();
+    r->main()->SortNClick();
+    QCOMPARE(r->markedRow(), QStringLiteral("A"));
+    r->main()->SortTClick();
+    QCOMPARE(r->markedRow(), QStringLiteral("A"));
+}
+
+void TestFiring::switchOffIsNeverLost() {
+    Task m{QStringLiteral("M"), QStringLiteral("10:00:00")};
+    m.message = QStringLiteral("Сообщение");
+    Task off{QStringLiteral("S"), QStringLiteral("10:00:05")};
+    off.action = 2;
+    Task n{QStringLiteral("N"), QStringLiteral("10:00:08")};
+    n.message = QStringLiteral("Потом");
+    Task off2{QStringLiteral("S2"), QStringLiteral("10:00:30")};
+    off2.action = 2;
+    r->writeIni({m, off, n, off2});
+    r->startAt(hms(9, 0));
+    r->tickAt(hms(10, 0));
+    QVERIFY(!r->msg()->isSwitchOffMode());
+    // A switch-off while a message shows turns the window to its countdown.
+    r->tickAt(hms(10, 0, 5));
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - S"));
+    QVERIFY(r->msg()->isSwitchOffMode());
+    QVERIFY(r->msg()->Timer2.isActive());
+    QCOMPARE(r->msg()->countdownSeconds(), 15);
+    auto* ok = r->msg()->findChild<QToolButton*>(QStringLiteral("sbOk"));
+    QCOMPARE(ok->text(), QStringLiteral("Отмена!"));
+    r->msg()->Timer2Timer();
+    r->msg()->Timer2Timer();
+    // A task firing meanwhile neither stops, resets nor hides the countdown.
+    r->tickAt(hms(10, 0, 8));
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - S"));
+    QVERIFY(r->msg()->isVisible());
+    QVERIFY(r->msg()->Timer2.isActive());
+    QCOMPARE(r->msg()->countdownSeconds(), 13);
+    QCOMPARE(r->msg()->pendingAlarms(), 1);
+    // Cancelled: no switch-off, and the alarm that waited is shown.
+    ok->click();
+    QVERIFY(r->platform.powerCalls.isEmpty());
+    QVERIFY(r->msg()->isVisible());
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - N"));
+    QCOMPARE(r->alarmMessage(), QStringLiteral("Потом"));
+    QVERIFY(!r->msg()->isSwitchOffMode());
+    QVERIFY(!r->msg()->Timer2.isActive());
+    ok->click();
+    // The close box cancels a countdown as the button does.
+    r->msg()->Timer2.setInterval(5);
+    r->tickAt(hms(10, 0, 30));
+    QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - S2"));
+    QVERIFY(r->msg()->Timer2.isActive());
+    r->msg()->close();
+    QVERIFY(!r->msg()->Timer2.isActive());
+    QTest::qWait(150);
+    QVERIFY(r->platform.powerCalls.isEmpty());
+}
+
+void TestFiring::boxesWaitForTheTickToReturn() {
+    // A box raised by a firing is shown after the tick has returned: while it
+    // is open the clock goes on, and a later task fires on time.
+    Task open{QStringLiteral("Open"), QStringLiteral("10:00:00")};
+    open.action = 3;
+    open.app = QStringLiteral("/nowhere/prog");
+    Task later{QStringLiteral("Later"), QStringLiteral("10:00:02")};
+    r->writeIni({open, later});
+    r->platform.openAppSucceeds = false;
+    // Ticks land on the manual clock's whole seconds, so the clock keeps its
+    // one-second period and its own timer delivers them.
+    r->startAt(QTime(9, 59, 58, 3));
+    QTRY_VERIFY(r->main()->Timer1.interval() == 1000);
+    bool laterFiredDuringTheBox = false;
+    r->platform.onBox = [&] {
+        r->clock.set(kDay, QTime(10, 0, 2, 3));
+        laterFiredDuringTheBox = QTest::qWaitFor(
+            [&] { return r->alarmCaption() == QStringLiteral("Звонарька - Later"); }, 3000);
+    };
+    r->clock.set(kDay, QTime(10, 0, 0, 3));
+    QTRY_COMPARE(r->platform.boxes.size(), 1);
+    QVERIFY(laterFiredDuringTheBox);
+    QCOMPARE(r->platform.boxes.at(0).text, QStringLiteral("Не могу открыть файл!"));
+}
+
+namespace {
+
+// One task of the month and, worked out from its rule alone, when it is due
+// next. The program's own schedule code is never asked.
+struct MonthTask {
+    enum Rule { EveryN, Week, Countdown, NoRule };
+    QString name;
+    Rule rule = EveryN;
+    int n = 1;    // every N days ("Day" as written; 0 counts as 1)
+    QString week; // listed week days
+    int gap = 0;  // countdown length, seconds
+    QDate stored; // "Date" in the file at the start
+    int time = 0; // second of the day
+    QDate due;    // the next due day and second
+    int dueSec = 0;
+    bool done = false; // a task without a date rule fires once
+
+    QByteArray text() const {
+        const auto hms = [](int s) {
+            return QTime(0, 0).addSecs(s).toString(QStringLiteral("HH:mm:ss"));
+        };
+        QString s = u'[' + name + QStringLiteral("]\nActiving=1\n");
+        s += QStringLiteral("Date=") + dateText(stored) + u'\n';
+        s += QStringLiteral("DayOrWeek=") +
+             (rule == Week     ? QStringLiteral("1")
+              : rule == NoRule ? QStringLiteral("2")
+                               : QStringLiteral("0")) +
+             u'\n';
+        s += QStringLiteral("Day=") + QString::number(n) + u'\n';
+        if (rule == Week)
+            s += QStringLiteral("Week=") + week + u'\n';
+        if (rule == Countdown)
+            s += QStringLiteral("TimeGap=") + hms(gap) + QStringLiteral("\nTime=00:00:00\n");
+        else
+            s += QStringLiteral("Time=") + hms(time) + u'\n';
+        s += QStringLiteral("Message=") + name + QStringLiteral("\nAction=3\nApp=") + name +
+             QStringLiteral("\nSound=0\nOnes=0\n");
+        return s.toUtf8();
+    }
+    bool listed(QDate d) const { return week.contains(QChar(u'0' + d.dayOfWeek() - 1)); }
+    QDate nextListed(QDate after) const {
+        for (int i = 1; i <= 7; ++i)
+            if (listed(after.addDays(i)))
+                return after.addDays(i);
+        return {};
+    }
+    // The first due moment, for a program started on `day` at second `now`.
+    void start(QDate day, int now) {
+        const int every = n < 1 ? 1 : n;
+        switch (rule) {
+        case EveryN:
+            dueSec = time;
+            if (stored > day)
+                due = stored;
+            else if (stored == day)
+                due = time > now ? day : day.addDays(every);
+            else
+                due = day.addDays(time > now ? every - 1 : every);
+            break;
+        case Week:
+            dueSec = time;
+            due = listed(day) && time > now ? day : nextListed(day);
+            break;
+        case Countdown:
+            countFrom(day, now);
+            break;
+        case NoRule:
+            due = stored;
+            dueSec = time;
+            break;
+        }
+    }
+    // A countdown runs again from the second `from` of `day`: its end is kept
+    // in whole seconds, and an end on midnight exactly one second after it.
+    void countFrom(QDate day, int from) {
+        const int end = from + gap;
+        due = day.addDays(end / 86400);
+        dueSec = end % 86400 == 0 ? 1 : end % 86400;
+    }
+    // Fired, or missed while the machine slept: the next due day from this one.
+    void advance() {
+        switch (rule) {
+        case EveryN:
+            due = due.addDays(n < 1 ? 1 : n);
+            break;
+        case Week:
+            due = nextListed(due);
+            break;
+        case Countdown:
+            countFrom(due, dueSec);
+            break;
+        case NoRule:
+            done = true;
+            break;
+        }
+    }
+};
+
+} // namespace
+
+void TestFiring::aMonthOfTasks() {
+    // Fifty tasks of every rule, a month of Berlin's clock with the end of
+    // summer time in it (an hour that comes twice), and the machine asleep
+    // over three midnights. Each task must fire on each of its due days at
+    // its second, once, with its own alarm, and nothing else may fire.
+    const QTimeZone berlin("Europe/Berlin");
+    QVERIFY(berlin.isValid());
+    const QDate first(2027, 10, 10); // a Sunday
+    const QDate last(2027, 11, 10);
+    const int startSec = 11 * 3600;
+    const auto at = [&](QDate d, int sec, int ms = 3) {
+        return QDateTime(d, QTime(0, 0).addMSecs(sec * 1000 + ms), berlin).toMSecsSinceEpoch();
+    };
+
+    using M = MonthTask;
+    QList<MonthTask> tasks;
+    const auto add = [&](QString name, M::Rule rule, int n, QString week, int gap, int dayOffset,
+                         QTime t) {
+        MonthTask m;
+        m.name = std::move(name);
+        m.rule = rule;
+        m.n = n;
+        m.week = std::move(week);
+        m.gap = gap;
+        m.stored = first.addDays(dayOffset);
+        m.time = t.msecsSinceStartOfDay() / 1000;
+        tasks.append(m);
+    };
+    const auto every = [&](const char* name, int n, QTime t, int dayOffset = 0) {
+        add(QString::fromLatin1(name), M::EveryN, n, {}, 0, dayOffset, t);
+    };
+    const auto weekly = [&](const char* name, const char* days, QTime t) {
+        add(QString::fromLatin1(name), M::Week, 1, QString::fromLatin1(days), 0, 0, t);
+    };
+    const auto countdown = [&](const char* name, int h, int m, int s) {
+        add(QString::fromLatin1(name), M::Countdown, 1, {}, h * 3600 + m * 60 + s, 0, QTime(0, 0));
+    };
+    // Every day: midnight exactly, the last second, on the hour, in the hour
+    // that comes twice, one with "Day" 0, one whose date lies days back.
+    every("d1-0000", 1, QTime(0, 0, 0));
+    every("d1-2359", 1, QTime(23, 59, 59), 1);
+    every("d1-1300", 1, QTime(13, 0, 0));
+    every("d1-0230", 1, QTime(2, 30, 0));
+    every("d1-0645", 1, QTime(6, 45, 10));
+    every("d1-1059", 1, QTime(10, 59, 59));
+    every("d1-day0", 0, QTime(17, 20, 0));
+    every("d1-past", 1, QTime(8, 0, 0), -5);
+    every("d1-1000", 1, QTime(10, 0, 0));
+    // Every two, three and seven days, some starting today with their time
+    // still ahead, some with dates long past.
+    every("e2-a", 2, QTime(7, 0, 0));
+    every("e2-b", 2, QTime(0, 0, 2));
+    every("e2-c", 2, QTime(23, 59, 58));
+    every("e2-d", 2, QTime(14, 0, 0), 1);
+    every("e2-e", 2, QTime(2, 15, 0));
+    every("e2-f", 2, QTime(12, 30, 0));
+    every("e2-g", 2, QTime(20, 20, 20));
+    every("e3-a", 3, QTime(18, 0, 0));
+    every("e3-b", 3, QTime(0, 0, 3));
+    every("e3-c", 3, QTime(23, 59, 56));
+    every("e3-d", 3, QTime(9, 0, 0));
+    every("e3-e", 3, QTime(19, 0, 0), -10);
+    every("e3-f", 3, QTime(10, 0, 5), -10);
+    every("e3-g", 3, QTime(2, 45, 0));
+    every("e3-h", 3, QTime(16, 0, 0));
+    every("e3-i", 3, QTime(4, 0, 0));
+    every("e7-a", 7, QTime(11, 0, 0));
+    every("e7-b", 7, QTime(0, 0, 4));
+    every("e7-c", 7, QTime(23, 59, 55));
+    every("e7-d", 7, QTime(21, 0, 0));
+    every("e7-e", 7, QTime(2, 5, 0), 2);
+    every("e7-f", 7, QTime(5, 5, 5));
+    // Week days.
+    weekly("w-024", "024", QTime(18, 0, 17));
+    weekly("w-56", "56", QTime(0, 0, 5));
+    weekly("w-all", "0123456", QTime(23, 59, 57));
+    weekly("w-3", "3", QTime(13, 0, 19));
+    weekly("w-6", "6", QTime(2, 30, 30));
+    weekly("w-135", "135", QTime(7, 7, 7));
+    weekly("w-0", "0", QTime(0, 0, 6));
+    weekly("w-46", "46", QTime(23, 59, 54));
+    weekly("w-12", "12", QTime(9, 15, 0));
+    weekly("w-0246", "0246", QTime(15, 0, 0));
+    weekly("w-5", "5", QTime(12, 0, 0));
+    weekly("w-25", "25", QTime(22, 22, 22));
+    // Countdowns: one ends on midnight exactly, one in the last second of
+    // the day.
+    countdown("c-5h", 5, 0, 11);
+    countdown("c-7h", 7, 0, 7);
+    countdown("c-1259", 12, 59, 59);
+    countdown("c-13h", 13, 0, 0);
+    countdown("c-317", 3, 17, 0);
+    countdown("c-9h", 9, 0, 13);
+    // No date rule: due once, in the hour that comes twice.
+    add(QStringLiteral("once"), M::NoRule, 1, {}, 0, 21, QTime(2, 40, 0));
+    QCOMPARE(tasks.size(), 50);
+
+    QByteArray file = "[Main]\nTop=0\n";
+    for (const MonthTask& t : tasks)
+        file += t.text();
+    r->writeIni(file);
+    r->clock.set(QDateTime(first, QTime(0, 0).addMSecs(startSec * 1000 + 503), berlin));
+    r->create();
+    r->main()->Timer1.stop();
+    for (MonthTask& t : tasks)
+        t.start(first, startSec);
+
+    // The machine sleeps from 23:59:50 to 00:00:30 on these evenings.
+    const QList<QDate> sleeps{QDate(2027, 10, 13), QDate(2027, 10, 20), QDate(2027, 11, 2)};
+    const auto asleep = [&](qint64 ms) {
+        for (const QDate d : sleeps)
+            if (ms > at(d, 86400 - 10) && ms < at(d.addDays(1), 30))
+                return true;
+        return false;
+    };
+    // Summer time ends on 31 October: 03:00 becomes 02:00 again. Every
+    // second of the two hours is ticked.
+    const qint64 twiceFrom = at(QDate(2027, 10, 31), 3600 + 59 * 60 + 55);
+    const qint64 twiceTo = twiceFrom + 2 * 3600 * 1000 + 10000;
+
+    qint64 tick = at(first, startSec + 1);
+    const qint64 end = at(last, 0);
+    int fired = 0;
+    int slept = 0;
+    bool recalculatedInTheRepeatedHour = false;
+    while (tick < end) {
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(tick, berlin);
+        const QDate day = local.date();
+        const int sec = local.time().msecsSinceStartOfDay() / 1000;
+        // Due moments the sleep swallowed: not caught up; the rules go on
+        // from them, and a countdown runs afresh from the waking.
+        for (MonthTask& t : tasks) {
+            while (!t.done && asleep(at(t.due, t.dueSec))) {
+                ++slept;
+                if (t.rule == MonthTask::Countdown) {
+                    QVERIFY2(
+                        t.due < day,
+                        qPrintable(t.name + QStringLiteral(": ends after midnight in a sleep")));
+                    t.countFrom(day, sec);
+                } else {
+                    t.advance();
+                }
+            }
+        }
+        QString expected;
+        for (const MonthTask& t : tasks) {
+            if (t.done || t.due != day || t.dueSec != sec)
+                continue;
+            QVERIFY2(expected.isEmpty(), qPrintable(QStringLiteral("the test's own tasks clash: ") +
+                                                    expected + u' ' + t.name));
+            expected = t.name;
+        }
+        r->clock.set(local);
+        const qsizetype before = r->platform.appsOpened.size();
+        r->main()->clockTick();
+        const QStringList now = r->platform.appsOpened.mid(before);
+        const QString when = local.toString(Qt::ISODateWithMs);
+        QVERIFY2(now.size() <= 1, qPrintable(when + QStringLiteral(" fired ") + now.join(u',')));
+        const QString actual = now.isEmpty() ? QString() : now.first();
+        QVERIFY2(actual == expected,
+                 qPrintable(when + QStringLiteral(": fired '") + actual +
+                            QStringLiteral("', expected '") + expected + u'\''));
+        if (!expected.isEmpty()) {
+            QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - ") + expected);
+            QCOMPARE(r->alarmMessage(), expected);
+            r->msg()->hide();
+            ++fired;
+            for (MonthTask& t : tasks)
+                if (t.name == expected)
+                    t.advance();
+        }
+        // In the hour that comes twice, a recalculation and a re-sort must
+        // not bring back what fired in its first pass.
+        if (tick > twiceFrom + 3600 * 1000 && !recalculatedInTheRepeatedHour &&
+            local.offsetFromUtc() == 3600 && sec == 2 * 3600 + 10 * 60) {
+            recalculatedInTheRepeatedHour = true;
+            r->control<QToolButton>("sbCalculate")->click();
+            r->main()->SortTClick();
+        }
+
+        // The next tick: a second either side of every due moment and of
+        // every midnight, each second of the doubled hour, and the moments
+        // the machine falls asleep and wakes.
+        qint64 next = std::numeric_limits<qint64>::max();
+        const auto consider = [&](qint64 ms) {
+            if (ms > tick && ms < next && !asleep(ms))
+                next = ms;
+        };
+        for (const MonthTask& t : tasks) {
+            if (t.done)
+                continue;
+            const qint64 due = at(t.due, t.dueSec);
+            consider(due - 1000);
+            consider(due);
+            consider(due + 1000);
+        }
+        const QDate tomorrow = day.addDays(1);
+        for (int s = -2; s <= 2; ++s)
+            consider(at(tomorrow, 0) + s * 1000);
+        for (const QDate d : sleeps) {
+            consider(at(d, 86400 - 10));
+            consider(at(d.addDays(1), 30));
+        }
+        consider(twiceFrom);
+        if (tick >= twiceFrom && tick < twiceTo)
+            consider(tick + 1000);
+        tick = next;
+    }
+    QVERIFY(recalculatedInTheRepeatedHour);
+    QVERIFY2(slept >= 10, qPrintable(QString::number(slept)));
+    QVERIFY2(fired > 900, qPrintable(QString::number(fired)));
+    QVERIFY(r->platform.boxes.isEmpty());
 }
 
 QTEST_MAIN(TestFiring)

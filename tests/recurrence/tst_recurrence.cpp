@@ -370,13 +370,13 @@ void TestRecurrence::dayFieldExitRestartsOnlyChangedN() {
     r->focus(ui->edMsg);
     QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("11.12.2026"));
     QCOMPARE(r->value(kEvery, QStringLiteral("Day")), QStringLiteral("5"));
-    // A changed N restarts from today; with the task's 18:00 still ahead the
-    // schedule counts today as the first of the N days: 8 + 3 - 1.
+    // A changed N restarts from today; with the task's 18:00 still ahead it
+    // fires today, the first of its N days.
     r->retype(ui->edDay, QStringLiteral("3"));
     r->focus(ui->edMsg);
     QCOMPARE(r->value(kEvery, QStringLiteral("Day")), QStringLiteral("3"));
-    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("10.12.2026"));
-    QCOMPARE(ui->OnAirDate->date(), day(10));
+    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("08.12.2026"));
+    QCOMPARE(ui->OnAirDate->date(), day(8));
     // Past its time today, the schedule moves it on by N.
     r->clock.set(day(8), QTime(19, 0, 0));
     r->retype(ui->edDay, QStringLiteral("4"));

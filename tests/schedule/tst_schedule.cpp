@@ -234,7 +234,9 @@ void TestSchedule::everyNDays_data() {
 
     // The task's time is 18:00.
     QTest::newRow("N=1, today, time ahead") << QStringLiteral("1") << 0 << QTime(10, 0) << 0;
-    QTest::newRow("N=3, today, time ahead") << QStringLiteral("3") << 0 << QTime(10, 0) << 2;
+    // Due today and still ahead, it fires today whatever its N: moving it to
+    // today + N - 1 would skip the start day the editor promised.
+    QTest::newRow("N=3, today, time ahead") << QStringLiteral("3") << 0 << QTime(10, 0) << 0;
     QTest::newRow("N=3, today, time passed") << QStringLiteral("3") << 0 << QTime(19, 0) << 3;
     QTest::newRow("N=1, today, time passed") << QStringLiteral("1") << 0 << QTime(19, 0) << 1;
     QTest::newRow("N=3, today, time exactly now") << QStringLiteral("3") << 0 << QTime(18, 0) << 3;
@@ -298,15 +300,17 @@ void TestSchedule::countdownStartsFromNow() {
     QCOMPARE(stored(QStringLiteral("cd"), keys::Date), QStringLiteral("<missing>"));
     const TEvRec& t = schedule().EvTable;
     QCOMPARE(t.Count, 1);
-    // The table keeps now's milliseconds; the file keeps whole seconds.
-    QCOMPARE(daycount::toTime(t.Times.at(0)), QTime(12, 30, 0, 250));
+    // The table holds the end as the file does, in whole seconds: the clock
+    // fires it in its second, and a table rebuilt from the file agrees.
+    QCOMPARE(daycount::toTime(t.Times.at(0)), QTime(12, 30, 0));
     QCOMPARE(t.Dates.at(0), double(today()));
 }
 
 void TestSchedule::startedCountdownKeepsItsTime() {
-    // A countdown never takes the date step, even with its date long past.
+    // A running countdown never takes the date step and keeps its end, even
+    // one already passed today.
     setNow(kTue, QTime(19, 0));
-    writeFile(kMain + section(QStringLiteral("cd")) + kv(keys::Date, dateText(today() - 3)) +
+    writeFile(kMain + section(QStringLiteral("cd")) + kv(keys::Date, dateText(today())) +
               kv(keys::TimeGap, QStringLiteral("01:00:00")) +
               kv(keys::Time, QStringLiteral("07:00:00")));
     const QByteArray before = fileBytes();
@@ -316,7 +320,26 @@ void TestSchedule::startedCountdownKeepsItsTime() {
     const TEvRec& t = schedule().EvTable;
     QCOMPARE(t.Count, 1);
     QCOMPARE(t.Times.at(0), daycount::encodeTime(7, 0, 0));
-    QCOMPARE(t.Dates.at(0), double(today() - 3));
+    QCOMPARE(t.Dates.at(0), double(today()));
+
+    // One whose end went by on an earlier day without firing (asleep, or the
+    // program not running) could never be armed again: it runs afresh from
+    // now, and its date becomes the day of its new end.
+    writeFile(kMain + section(QStringLiteral("cd")) + kv(keys::Date, dateText(today() - 3)) +
+              kv(keys::TimeGap, QStringLiteral("01:00:00")) +
+              kv(keys::Time, QStringLiteral("07:00:00")));
+    schedule().RecalcSchedule();
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("20:00:00"));
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today()));
+    QCOMPARE(schedule().EvTable.Dates.at(0), double(today()));
+    // Ending past midnight, on the next day.
+    setNow(kTue, QTime(23, 30));
+    writeFile(kMain + section(QStringLiteral("cd")) + kv(keys::Date, dateText(today() - 1)) +
+              kv(keys::TimeGap, QStringLiteral("01:00:00")) +
+              kv(keys::Time, QStringLiteral("07:00:00")));
+    schedule().RecalcSchedule();
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("00:30:00"));
+    QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today() + 1));
 }
 
 void TestSchedule::equalTimesOrder_data() {
