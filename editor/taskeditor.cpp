@@ -219,7 +219,10 @@ void TfmTocsiner::sbSaveEventClick() {
     // 2, 3. The file matches section names without regard to case, so a name
     // differing only in case would overwrite that task: ask for it as well.
     bool active = true;
-    for (const QString& existing : std::as_const(m_schedule->SectionList)) {
+    // A copy: while the question is open the clock may fire a countdown,
+    // whose restart refills the schedule's section list.
+    const QStringList sections = m_schedule->SectionList;
+    for (const QString& existing : sections) {
         if (existing.compare(name, Qt::CaseInsensitive) != 0)
             continue;
         if (!m_platform.question(this, kNameExists))

@@ -259,7 +259,7 @@ void TfmTocsiner::clbEventsClick() {
     // 3. The armed task shows as an ordinary selected row while it is edited.
     const TEvRec& table = m_schedule->EvTable;
     if (table.ActEv >= 0 && table.ActEv < table.Count) {
-        const QString& armed = table.Names.at(table.ActEv);
+        const QString armed = table.Names.at(table.ActEv);
         if (CurrentTaskName == armed) {
             if (list->currentRow() == list->armedRow())
                 list->setArmedRow(-1);

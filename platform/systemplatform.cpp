@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -63,17 +64,47 @@ QString SystemPlatform::autostartFolder() const {
 }
 
 void SystemPlatform::information(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, messageBoxTitle(), boxText(text));
+    QMessageBox box(QMessageBox::Information, messageBoxTitle(), boxText(text), QMessageBox::Ok,
+                    parent);
+    runDialog(box, parent);
 }
 
 bool SystemPlatform::question(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, messageBoxTitle(), boxText(text),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, messageBoxTitle(), boxText(text),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    runDialog(box, parent);
+    return box.clickedButton() == box.button(QMessageBox::Yes);
 }
 
 void SystemPlatform::errorBox(QWidget* parent, const QString& text) {
-    QMessageBox::critical(parent, messageBoxTitle(), boxText(text));
+    QMessageBox box(QMessageBox::Critical, messageBoxTitle(), boxText(text), QMessageBox::Ok,
+                    parent);
+    runDialog(box, parent);
+}
+
+int SystemPlatform::runDialog(QDialog& dialog, QWidget* parent) {
+    // Modal to the window that asks, not to the whole program: the alarm
+    // window, a top-level of its own, keeps its button working while a
+    // question or the file dialog is open. The clock keeps ticking either way.
+    if (parent != nullptr && parent->isVisible()) {
+        dialog.setWindowModality(Qt::WindowModal);
+        return dialog.exec();
+    }
+    // Asked for a hidden window (one put away in the tray): there is nothing
+    // to block, so the dialog blocks no window and only this call waits.
+    dialog.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    int result = QDialog::Rejected;
+    QObject::connect(&dialog, &QDialog::finished, &loop, [&](int r) {
+        result = r;
+        loop.quit();
+    });
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+    loop.exec();
+    return result;
 }
 
 bool SystemPlatform::openWithDefaultHandler(const QString& pathOrUrl) {
@@ -149,7 +180,7 @@ QString SystemPlatform::getOpenFileName(QWidget* parent, const QString& dir) {
                          // bare name.
                          filter->setActive(chosen.startsWith(QStringLiteral("Ехе-шники")));
                      });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (runDialog(dialog, parent) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }

@@ -2,6 +2,8 @@
 
 #include "platform.h"
 
+class QDialog;
+
 // The real desktop: X11 or Wayland through Qt, the XDG folders, the login
 // name of the process's user.
 class SystemPlatform final : public Platform {
@@ -35,6 +37,10 @@ public:
     // --- power: restart and switch-off through the power module ---
     void NT_Reboot(int code) override;
     // --- end power ---
+
+    // Runs a box or dialog until it is answered, blocking the window that
+    // asked (when shown) and no other; the dialog's result.
+    static int runDialog(QDialog& dialog, QWidget* parent);
 };
 
 // The caption of the program's message boxes.

@@ -3,13 +3,17 @@
 #include "systemplatform.h"
 #include "systemtrayicon.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -24,6 +28,7 @@ private Q_SLOTS:
     void instanceLockNameFollowsTheDisplay();
     void trayIconReportsOnlyDoubleAndRightClicks();
     void boxTextBreaksLinesAtCarriageReturns();
+    void boxesBlockOnlyTheWindowThatAsks();
 };
 
 void TestPlatform::autostartFolderRules() {
@@ -166,6 +171,54 @@ void TestPlatform::trayIconReportsOnlyDoubleAndRightClicks() {
 void TestPlatform::boxTextBreaksLinesAtCarriageReturns() {
     QCOMPARE(boxText(QStringLiteral("a\rb")), QStringLiteral("a\nb"));
     QCOMPARE(boxText(QStringLiteral("a\r\nb\nc")), QStringLiteral("a\nb\nc"));
+}
+
+void TestPlatform::boxesBlockOnlyTheWindowThatAsks() {
+    // A question of the main window must leave the alarm window, a top-level
+    // of its own, working: its button is what stops a switch-off.
+    QWidget main;
+    main.resize(200, 100);
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QWidget alarm;
+    auto* ok = new QPushButton(QStringLiteral("OK"), &alarm);
+    ok->setGeometry(10, 10, 80, 30);
+    alarm.resize(120, 60);
+    alarm.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&alarm));
+    int clicks = 0;
+    QObject::connect(ok, &QPushButton::clicked, [&] { ++clicks; });
+    int clicksWhileAsked = -1;
+    Qt::WindowModality modality = Qt::ApplicationModal;
+    QTimer::singleShot(50, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        modality = box->windowModality();
+        // Through the window system, where a modal box blocks what it blocks.
+        QTest::mouseClick(alarm.windowHandle(), Qt::LeftButton, {}, QPoint(50, 25));
+        clicksWhileAsked = clicks;
+        box->button(QMessageBox::No)->click();
+    });
+    SystemPlatform platform;
+    QVERIFY(!platform.question(&main, QStringLiteral("Удалить выбранные задания?")));
+    QCOMPARE(modality, Qt::WindowModal);
+    QCOMPARE(clicksWhileAsked, 1);
+    // Asked for a hidden window, the box blocks nothing and still waits.
+    main.hide();
+    bool answered = false;
+    QTimer::singleShot(50, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+                QTest::mouseClick(alarm.windowHandle(), Qt::LeftButton, {}, QPoint(50, 25));
+                answered = true;
+                box->button(QMessageBox::Yes)->click();
+            }
+        }
+    });
+    QVERIFY(platform.question(&main, QStringLiteral("Удалить выбранные задания?")));
+    QVERIFY(answered);
+    QCOMPARE(clicks, 2);
 }
 
 QTEST_MAIN(TestPlatform)
