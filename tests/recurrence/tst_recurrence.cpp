@@ -383,6 +383,16 @@ void TestRecurrence::dayFieldExitRestartsOnlyChangedN() {
     r->focus(ui->edMsg);
     QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("12.12.2026"));
     QCOMPARE(ui->OnAirDate->date(), day(12));
+    // Every 0 days would never come round: it is every day, in the field and
+    // in the file, as a repeat count of 0 is once; so is a file's "Day=0".
+    r->retype(ui->edDay, QStringLiteral("0"));
+    r->focus(ui->edMsg);
+    QCOMPARE(ui->edDay->text(), QStringLiteral("1"));
+    QCOMPARE(r->value(kEvery, QStringLiteral("Day")), QStringLiteral("1"));
+    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("09.12.2026"));
+    r->writeIni(r->ini().replace(QStringLiteral("Day=1"), QStringLiteral("Day=0")));
+    r->choose(kEvery);
+    QCOMPARE(ui->edDay->text(), QStringLiteral("1"));
 }
 
 void TestRecurrence::dateCloseUpWarnsForPastDate() {
