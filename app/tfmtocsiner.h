@@ -194,6 +194,8 @@ public:
     void WriteWeek();
     void LoadWeekSets();
     void SaveWeekSets();
+    // The name of today's week day beside the rule, from the picker's list.
+    void showTodaysWeekDay();
 
 private:
     void connectEditor();

@@ -122,7 +122,13 @@ void TfmTocsiner::LoadWeekSets() {
         m_settings->ReadInteger(keys::MainSection, keys::WeekTop, y() + keys::WeekTopOffset);
     fmWeek->move(left, top);
     fmWeek->ui->cbHold->setChecked(m_settings->ReadBool(keys::MainSection, keys::WeekHold, false));
-    ui->lbDay->setText(fmWeek->ui->clbWeek->item(daycount::weekDayDigit(m_clock.today()))->text());
+    showTodaysWeekDay();
+}
+
+void TfmTocsiner::showTodaysWeekDay() {
+    if (fmWeek != nullptr)
+        ui->lbDay->setText(
+            fmWeek->ui->clbWeek->item(daycount::weekDayDigit(m_clock.today()))->text());
 }
 
 void TfmTocsiner::SaveWeekSets() {

@@ -87,7 +87,9 @@ int SystemPlatform::runDialog(QDialog& dialog, QWidget* parent) {
     // Modal to the window that asks, not to the whole program: the alarm
     // window, a top-level of its own, keeps its button working while a
     // question or the file dialog is open. The clock keeps ticking either way.
-    if (parent != nullptr && parent->isVisible()) {
+    if (parent == nullptr)
+        return dialog.exec();
+    if (parent->isVisible()) {
         dialog.setWindowModality(Qt::WindowModal);
         return dialog.exec();
     }

@@ -148,6 +148,7 @@ void TfmTocsiner::Timer1Timer() {
     if (today != m_tickDay) {
         m_tickDay = today;
         ui->Label13->setText(m_formats.formatDate(today));
+        showTodaysWeekDay();
         std::exception_ptr failed;
         try {
             m_schedule->RecalcScheduleFrom(inRhythm ? -1.0 : now);

@@ -348,6 +348,7 @@ void TestFiring::dailyRefreshAtTheFirstTickOfEachDay() {
     const QDate next = kDay.addDays(1);
     r->tickAt(hms(0, 0, 7), next);
     QCOMPARE(r->control<QLabel>("Label13")->text(), dateText(next));
+    QCOMPARE(r->control<QLabel>("lbDay")->text(), QStringLiteral("среда"));
     QVERIFY(!r->msg()->isVisible());
     // Z's 00:00:00 was skipped with the midnight tick: not caught up either.
     QCOMPARE(r->armed(), QStringLiteral("U"));

@@ -5,10 +5,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
