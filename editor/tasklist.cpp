@@ -175,9 +175,9 @@ void TfmTocsiner::ApplySavedSort() {
     // 2. No tasks: the list and the sort menu stay as they are.
     if (m_schedule->EvTable.Count == 0)
         return;
-    // 3, 4. Letter case counts here.
+    // 3, 4. Letter case counts here; blanks typed around the word do not.
     const QString sortBy =
-        m_settings->ReadString(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
+        m_settings->ReadKeyword(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
     if (sortBy == keys::SortByName)
         SortNClick();
     else if (sortBy == keys::SortByTime)

@@ -33,6 +33,18 @@ QString fromCp1251(QByteArrayView bytes) {
     return out;
 }
 
+// The text of bytes that are valid UTF-8 throughout; nothing otherwise. A byte
+// order mark inside is text and stays. Stateless: a sequence cut off at the
+// end is an error, not a wait for more.
+std::optional<QString> decodeUtf8(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                       QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
@@ -121,10 +133,10 @@ IniDocument::Line IniDocument::makeLine(QString text, LineEnd end) {
     if (b < e && t[b] == u'[') {
         if (e - b >= 2 && t[e - 1] == u']') {
             line.kind = Kind::Header;
-            line.name = t.sliced(b + 1, e - b - 2).toString();
+            line.name = trimBlanks(t.sliced(b + 1, e - b - 2)).toString();
         } else if (const qsizetype close = t.indexOf(u']', b + 1); close >= 0 && close < e) {
             line.kind = Kind::Header;
-            line.name = t.sliced(b + 1, close - b - 1).toString();
+            line.name = trimBlanks(t.sliced(b + 1, close - b - 1)).toString();
         }
     }
     // A line that opens with "[" is never a key line, or a value holding "]"
@@ -150,15 +162,27 @@ IniDocument IniDocument::parse(const QByteArray& bytes) {
         doc.m_bom = true;
         body = body.sliced(3);
     }
-    // The mark is handled above; a second one is text and must stay. Stateless:
-    // a sequence cut off by the end of the file is an error, not a wait for more.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
-                                                       QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(body);
-    if (decoder.hasError()) {
+    // Nearly every file is UTF-8 throughout: one pass decodes it. Otherwise
+    // the file was written (or partly edited) on Windows: each line that is
+    // valid UTF-8 is read as such and every other line as Windows-1251, so
+    // one old line cannot garble the names and messages on all the others.
+    QString text;
+    if (const std::optional<QString> utf8 = decodeUtf8(body)) {
+        text = *utf8;
+    } else {
         doc.m_utf8 = false;
-        doc.m_bom = false;
-        text = fromCp1251(QByteArrayView(bytes));
+        text.reserve(body.size());
+        qsizetype start = 0;
+        while (start < body.size()) {
+            // A line feed byte is a line feed in both encodings and never part
+            // of a UTF-8 sequence.
+            qsizetype nl = body.indexOf('\n', start);
+            nl = nl < 0 ? body.size() : nl + 1;
+            const QByteArrayView line = body.sliced(start, nl - start);
+            const std::optional<QString> asUtf8 = decodeUtf8(line);
+            text += asUtf8 ? *asUtf8 : fromCp1251(line);
+            start = nl;
+        }
     }
 
     const QStringView all(text);
@@ -254,7 +278,7 @@ void IniDocument::insertLine(qsizetype at, QString text) {
 }
 
 std::optional<QString> IniDocument::value(QStringView section, QStringView key) const {
-    const QString name = storableName(section);
+    const QString name = sectionName(section);
     const qsizetype header = findSection(name);
     if (header < 0)
         return std::nullopt;
@@ -268,13 +292,14 @@ std::optional<QString> IniDocument::value(QStringView section, QStringView key) 
 bool IniDocument::setValue(QStringView section, QStringView key, QStringView value) {
     if (!isStorableKey(key))
         return false;
-    const QString name = storableName(section);
     const QStringView k = trimBlanks(key);
     const QString v = storableValue(value);
 
-    const qsizetype header = findSection(name);
+    const qsizetype header = findSection(sectionName(section));
     if (header < 0) {
-        insertLine(lineCount(), u'[' + name + u']');
+        // The name as given: blanks around it are the caller's, and they do
+        // not keep the section from being found.
+        insertLine(lineCount(), u'[' + storableName(section) + u']');
         insertLine(lineCount(), k + u'=' + v);
         return true;
     }
@@ -309,7 +334,7 @@ QStringList IniDocument::sections() const {
 
 QStringList IniDocument::keys(QStringView section) const {
     QStringList names;
-    const qsizetype header = findSection(storableName(section));
+    const qsizetype header = findSection(sectionName(section));
     if (header < 0)
         return names;
     QSet<QString> seen;
@@ -325,7 +350,7 @@ QStringList IniDocument::keys(QStringView section) const {
 bool IniDocument::eraseSection(QStringView section) {
     // Every copy goes: otherwise a duplicate further down would take the erased
     // section's place and a deleted task would come back.
-    const QString name = storableName(section);
+    const QString name = sectionName(section);
     bool erased = false;
     for (qsizetype header = findSection(name); header >= 0; header = findSection(name, header)) {
         const qsizetype end = sectionEnd(header);
@@ -337,7 +362,7 @@ bool IniDocument::eraseSection(QStringView section) {
 }
 
 bool IniDocument::deleteKey(QStringView section, QStringView key) {
-    const qsizetype header = findSection(storableName(section));
+    const qsizetype header = findSection(sectionName(section));
     if (header < 0)
         return false;
     // Every copy in the section goes, so the key then reads as missing.
@@ -374,6 +399,10 @@ QString IniDocument::storableName(QStringView text) {
         }
     }
     return out;
+}
+
+QString IniDocument::sectionName(QStringView text) {
+    return trimBlanks(storableName(text)).toString();
 }
 
 QString IniDocument::storableValue(QStringView text) {

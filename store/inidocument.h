@@ -15,7 +15,8 @@
 //
 // Lines are classified as they are read:
 // - a header: after leading blanks, "[" ... "]"; the name is everything between
-//   "[" and the last "]" when the line ends there, otherwise up to the first "]";
+//   "[" and the last "]" when the line ends there, otherwise up to the first "]",
+//   without the blanks around it (a person may type "[ Name ]");
 // - a comment: the first non-blank character is ";" or "#";
 // - a key line: does not open with "[", holds "=" and a non-blank key before
 //   it; the key is the text before the first "=" without surrounding blanks,
@@ -26,8 +27,9 @@ class IniDocument final {
 public:
     enum class LineEnd : quint8 { None, Lf, CrLf };
 
-    // Valid UTF-8 is read as such (a byte-order mark is kept); anything else is
-    // read as Windows-1251, the code page of files written on Russian Windows.
+    // Line by line: a line of valid UTF-8 is read as such, any other line as
+    // Windows-1251, the code page of files written on Russian Windows. A
+    // byte-order mark at the start is kept.
     static IniDocument parse(const QByteArray& bytes);
     // Always UTF-8, each line with its own line end.
     QByteArray serialize() const;
@@ -54,10 +56,14 @@ public:
     // surrogate, which UTF-8 cannot hold, becomes U+FFFD. Names read from a
     // file never hold either, so every listed name is found as it is.
     static QString storableName(QStringView text);
+    // The name a section is looked up by: its stored form without the blanks
+    // around it, as headers are read.
+    static QString sectionName(QStringView text);
     // A value as it is stored: as a name, and a CR at its very end becomes a
     // blank. Every other text reads back exactly as written.
     static QString storableValue(QStringView text);
 
+    // Every line was valid UTF-8: writing the file back changes no byte.
     bool readAsUtf8() const { return m_utf8; }
     qsizetype lineCount() const { return qsizetype(m_lines.size()); }
 

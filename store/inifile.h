@@ -15,8 +15,9 @@ class IniDocument;
 //   duplicated section or key is the one read and written.
 // - A new section is appended at the end; a new key is added to its section;
 //   an existing key is replaced where it stands. Every other line is kept.
-// - Values are exactly the text after the first "=" (no trimming, no quotes).
-// - Written as UTF-8; a file that is not valid UTF-8 is read as Windows-1251.
+// - Values are exactly the text after the first "=" (no trimming, no quotes);
+//   blanks around section names and keys are ignored.
+// - Written as UTF-8; each line that is not valid UTF-8 is read as Windows-1251.
 //   A file keeps its own line ends (CRLF or LF); a new file gets LF.
 // - Every change replaces the file atomically; a refused write throws AppError
 //   "Unable to write to <path>" and leaves the file as it was. Temporary files

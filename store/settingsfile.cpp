@@ -12,6 +12,15 @@
 
 namespace {
 
+QStringView trimBlanks(QStringView s) {
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    while (!s.isEmpty() && blank(s.front()))
+        s = s.sliced(1);
+    while (!s.isEmpty() && blank(s.back()))
+        s.chop(1);
+    return s;
+}
+
 bool isAsciiDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
@@ -73,7 +82,17 @@ SettingsFile::SettingsFile(QString path, RegionalFormats formats, const Clock& c
     : m_ini(std::move(path)), m_formats(std::move(formats)), m_clock(clock) {}
 
 QString SettingsFile::ReadString(QStringView section, QStringView key, const QString& def) const {
-    return m_ini.value(section, key).value_or(def);
+    std::optional<QString> text = m_ini.value(section, key);
+    if (!text)
+        return def;
+    if (trimBlanks(*text).isEmpty())
+        return QString();
+    return *std::move(text);
+}
+
+QString SettingsFile::ReadKeyword(QStringView section, QStringView key, const QString& def) const {
+    const std::optional<QString> text = m_ini.value(section, key);
+    return text ? trimBlanks(*text).toString() : def;
 }
 
 void SettingsFile::WriteString(QStringView section, QStringView key, const QString& value) {

@@ -14,7 +14,12 @@ public:
     const QString& path() const { return m_ini.path(); }
     const RegionalFormats& formats() const { return m_formats; }
 
+    // The text exactly as stored; a text of blanks only is empty, as it is to
+    // the profile functions of the other system.
     QString ReadString(QStringView section, QStringView key, const QString& def) const;
+    // A keyword or a string of digits ("SortBy", "Day", "Week"): the blanks a
+    // person may type around it are ignored, as around numbers.
+    QString ReadKeyword(QStringView section, QStringView key, const QString& def) const;
     void WriteString(QStringView section, QStringView key, const QString& value);
     int ReadInteger(QStringView section, QStringView key, int def) const;
     void WriteInteger(QStringView section, QStringView key, int value);

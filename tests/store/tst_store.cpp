@@ -297,8 +297,10 @@ private Q_SLOTS:
         QStringList list;
         fresh.ReadSections(list);
         QCOMPARE(list.size(), 3);
-        QCOMPARE(list.at(2), text);
+        // A name is read without the blanks around it, and found with them.
+        QCOMPARE(list.at(2), text.trimmed());
         QCOMPARE(fresh.ReadString(text, u"App", QStringLiteral("<def>")), text);
+        QCOMPARE(fresh.ReadString(list.at(2), u"App", QStringLiteral("<def>")), text);
     }
 
     void lineBreaksCannotForgeLines() {
@@ -498,6 +500,88 @@ private Q_SLOTS:
         sf.WriteInteger(u"Main", u"Top", 6);
         QCOMPARE(readBytes(path), utf8("[Main]\r\nTop=6\r\n[Задача]\r\n"
                                        "Message=Пора обедать №5, ёж\r\n"));
+    }
+
+    void mixedEncodingsAreReadLineByLine() {
+        // A UTF-8 file that the Windows program, or an editor set to
+        // Windows-1251, added to: "[Обед]", "Message=Суп с клёцками №2" and
+        // "[Ужин]" are Windows-1251, every other line UTF-8.
+        const QByteArray mixed = "\xEF\xBB\xBF[Main]\r\nTop=5\r\n"
+                                 "[Будильник]\r\nMessage=Пора вставать\r\n"
+                                 "[\xCE\xE1\xE5\xE4]\r\n"
+                                 "Message=\xD1\xF3\xEF \xF1 \xEA\xEB\xB8\xF6\xEA\xE0\xEC\xE8 \xB9"
+                                 "2\r\n"
+                                 "App=/home/юля/меню.txt\r\n"
+                                 "[\xD3\xE6\xE8\xED]\r\nMessage=Ёж\r\n";
+        const QString path = file(mixed);
+        SettingsFile sf = open(path);
+        QStringList list;
+        sf.ReadSections(list);
+        QCOMPARE(list, (QStringList{QStringLiteral("Main"), QStringLiteral("Будильник"),
+                                    QStringLiteral("Обед"), QStringLiteral("Ужин")}));
+        QCOMPARE(sf.ReadString(u"Будильник", u"Message", QString()),
+                 QStringLiteral("Пора вставать"));
+        QCOMPARE(sf.ReadString(u"обед", u"Message", QString()),
+                 QStringLiteral("Суп с клёцками №2"));
+        QCOMPARE(sf.ReadString(u"Обед", u"App", QString()), QStringLiteral("/home/юля/меню.txt"));
+        QCOMPARE(sf.ReadString(u"Ужин", u"Message", QString()), QStringLiteral("Ёж"));
+        QCOMPARE(readBytes(path), mixed); // reading changes nothing
+        // The first write makes it UTF-8 throughout, every line's text kept,
+        // and so it reads after a restart.
+        sf.WriteInteger(u"Main", u"Top", 6);
+        const QByteArray converted = "\xEF\xBB\xBF[Main]\r\nTop=6\r\n"
+                                     "[Будильник]\r\nMessage=Пора вставать\r\n"
+                                     "[Обед]\r\nMessage=Суп с клёцками №2\r\n"
+                                     "App=/home/юля/меню.txt\r\n"
+                                     "[Ужин]\r\nMessage=Ёж\r\n";
+        QCOMPARE(readBytes(path), converted);
+        const IniDocument again = IniDocument::parse(converted);
+        QVERIFY(again.readAsUtf8());
+        QCOMPARE(again.value(u"Обед", u"Message"), QStringLiteral("Суп с клёцками №2"));
+        // An unchanged value still converts a mixed file, as any write does.
+        const QString path2 = file(mixed);
+        SettingsFile sf2 = open(path2);
+        sf2.WriteString(u"Ужин", u"Message", QStringLiteral("Ёж"));
+        QCOMPARE(readBytes(path2), QByteArray(converted).replace("Top=6", "Top=5"));
+    }
+
+    void blanksAroundNamesAndWordsAreIgnored() {
+        // As a person may type the file by hand, around every name and word.
+        const QString path = file(utf8("[ Main ]\nTop = 7 \n SortBy = Name \n"
+                                       "[\tБудильник ]\n Message =  \t \nApp= /opt/my app \n"
+                                       "Day = 3 \nWeek=\t24 \nDate = 09.12.2026 \n"
+                                       "Time =\t07:30:00 \nActiving = 0\n"));
+        SettingsFile sf = open(path);
+        QStringList list;
+        sf.ReadSections(list);
+        QCOMPARE(list, (QStringList{QStringLiteral("Main"), QStringLiteral("Будильник")}));
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 7);
+        QCOMPARE(sf.ReadKeyword(u"Main", u"SortBy", QStringLiteral("No")), QStringLiteral("Name"));
+        QCOMPARE(sf.ReadKeyword(u"Main", u"Missing", QStringLiteral("No")), QStringLiteral("No"));
+        const QString task = QStringLiteral("Будильник");
+        QCOMPARE(sf.ReadKeyword(task, u"Day", QStringLiteral("1")), QStringLiteral("3"));
+        QCOMPARE(sf.ReadKeyword(task, u"Week", QString()), QStringLiteral("24"));
+        QCOMPARE(sf.ReadDate(task, u"Date", 0), daycount::fromDate(QDate(2026, 12, 9)));
+        QCOMPARE(sf.ReadTime(task, u"Time", -1), daycount::encodeTime(7, 30, 0));
+        QCOMPARE(sf.ReadBool(task, u"Activing", true), false);
+        // A text of blanks only is empty (not the default); any other text
+        // keeps its blanks.
+        QCOMPARE(sf.ReadString(task, u"Message", QStringLiteral("<def>")), QString());
+        QCOMPARE(sf.ReadString(task, u"App", QString()), QStringLiteral(" /opt/my app "));
+        QCOMPARE(sf.ReadString(u"Main", u"SortBy", QString()), QStringLiteral(" Name "));
+        // Written under the plain name, or with blanks of its own, the keys
+        // go into that section: replaced where they stand, new ones added.
+        sf.WriteString(task, u"Message", QStringLiteral("Пора"));
+        sf.WriteInteger(QStringLiteral(" Будильник\t"), u"Ones", 2);
+        sf.WriteString(u"main", u"SortBy", QStringLiteral("Time"));
+        QCOMPARE(readBytes(path), utf8("[ Main ]\nTop = 7 \n SortBy =Time\n"
+                                       "[\tБудильник ]\n Message =Пора\nApp= /opt/my app \n"
+                                       "Day = 3 \nWeek=\t24 \nDate = 09.12.2026 \n"
+                                       "Time =\t07:30:00 \nActiving = 0\nOnes=2\n"));
+        // Erased with blanks around the name too.
+        sf.EraseSection(QStringLiteral("  будильник"));
+        sf.ReadSections(list);
+        QCOMPARE(list, QStringList{QStringLiteral("Main")});
     }
 
     void everyWindows1251ByteIsKept() {

@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
+#include "tfmmsg.h"
+
 namespace {
 
 QString file(std::initializer_list<QString> parts, const QString& main = QString()) {
@@ -62,6 +64,8 @@ private Q_SLOTS:
     void deletedChosenTaskLeavesNoTraceWithAutoRecord();
     void newTaskDeselectsTheChosenOne();
     void nameBoxEnablesOkAndEnterSaves();
+
+    void handEditedFileOfMixedEncodingsAndBlanks();
 
 private:
     std::unique_ptr<Run> r;
@@ -558,6 +562,50 @@ void TestTaskList::nameBoxEnablesOkAndEnterSaves() {
     QVERIFY(r->hasSection(QStringLiteral("Подъём")));
     QCOMPARE(r->rows(), QStringList({QStringLiteral("Подъём")}));
     QCOMPARE(comboItems(name), QStringList({QStringLiteral("Подъём")}));
+}
+
+void TestTaskList::handEditedFileOfMixedEncodingsAndBlanks() {
+    // Typed by hand, with blanks around names and words, and partly edited
+    // by the Windows program: "[Ужин]" and its "Message=Суп" are
+    // Windows-1251, the rest UTF-8.
+    const QByteArray bytes = "[Main]\r\nTop=0\r\n SortBy = Name \r\n"
+                             "[\xD3\xE6\xE8\xED]\r\nActiving=1\r\nDate=08.12.2026\r\n"
+                             "DayOrWeek = 0 \r\nDay = 1\r\nTime = 19:00:00 \r\n"
+                             "Message=\xD1\xF3\xEF\r\n"
+                             "[ Будильник ]\r\nActiving = 1\r\nTime=07:00:00\r\nMessage=  \t \r\n"
+                             "[Обед]\r\nTime=13:00:00\r\nMessage=Пора обедать\r\n";
+    r->writeIni(bytes);
+    r->startAndShow();
+    QCOMPARE(r->rows(), (QStringList{QStringLiteral("Будильник"), QStringLiteral("Обед"),
+                                     QStringLiteral("Ужин")}));
+    QCOMPARE(r->main()->findChild<QLabel*>(QStringLiteral("lbSort"))->text(),
+             QStringLiteral("а по имени"));
+    auto* msg = r->main()->findChild<QLineEdit*>(QStringLiteral("edMsg"));
+    r->clickRow(1);
+    QCOMPARE(msg->text(), QStringLiteral("Пора обедать"));
+    r->clickRow(2);
+    QCOMPARE(msg->text(), QStringLiteral("Суп"));
+    r->clickRow(0);
+    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("Будильник"));
+    QCOMPARE(msg->text(), QString());
+    // Its message of blanks is no message: the standard text.
+    r->control<QToolButton>("sbTestEv")->click();
+    QVERIFY(r->windows->fmMsg->isVisible());
+    QCOMPARE(r->windows->fmMsg->findChild<QLabel*>(QStringLiteral("lMsg"))->text(),
+             QStringLiteral("Время пришло..."));
+    r->windows->fmMsg->hide();
+    r->activateMain();
+    // The first write turns the file into UTF-8, each line with its text.
+    r->clickRow(1);
+    r->clickCheckBox(1);
+    QCOMPARE(r->value(QStringLiteral("Обед"), QStringLiteral("Activing")), QStringLiteral("0"));
+    const QString text = r->ini();
+    QVERIFY(text.contains(QStringLiteral("[Ужин]\r\nActiving=1\r\n")));
+    QVERIFY(text.contains(QStringLiteral("Message=Суп\r\n")));
+    QVERIFY(text.contains(QStringLiteral("[ Будильник ]\r\nActiving = 1\r\n")));
+    QVERIFY(text.contains(QStringLiteral("[Обед]\r\nTime=13:00:00\r\nMessage=Пора обедать\r\n")));
+    QCOMPARE(r->rows(), (QStringList{QStringLiteral("Будильник"), QStringLiteral("Обед"),
+                                     QStringLiteral("Ужин")}));
 }
 
 QTEST_MAIN(TestTaskList)
