@@ -205,6 +205,10 @@ private:
     bool autoRecording() const;
     void refreshEvTime();
     void reschedule();
+    // The pending week string as a save stores it: in week-day mode an empty
+    // one means today's day.
+    QString weekToSave() const;
+    // A countdown's end, in days from the start of today: "Time" and "Date".
     void writeCountdownEnd(const QString& task, double end);
 
 public:

@@ -61,10 +61,18 @@ QString MaskedTimeEdit::invalidInputMessage() {
 void MaskedTimeEdit::focusInEvent(QFocusEvent* event) {
     // Coming back from another window (or a popup) is no new entry: the text
     // to go back to stays the one of the last real entry.
+    // The displayed text, blanks and all: text() drops a blank first hour
+    // digit, and " 7:30:00" put back from "7:30:00" would read "7_:30:00".
     if (!m_refocusing && event->reason() != Qt::ActiveWindowFocusReason &&
         event->reason() != Qt::PopupFocusReason)
-        m_entryText = text();
+        m_entryText = displayText();
     QLineEdit::focusInEvent(event);
+}
+
+void MaskedTimeEdit::takeFocusBack() {
+    m_refocusing = true;
+    setFocus(Qt::OtherFocusReason);
+    m_refocusing = false;
 }
 
 void MaskedTimeEdit::focusOutEvent(QFocusEvent* event) {
@@ -83,9 +91,7 @@ void MaskedTimeEdit::focusOutEvent(QFocusEvent* event) {
     if (!hasAcceptableInput()) {
         // Taken back before the new control ever sees the focus, so its own
         // enter and exit handlers do not run.
-        m_refocusing = true;
-        setFocus(Qt::OtherFocusReason);
-        m_refocusing = false;
+        takeFocusBack();
         QApplication::beep();
         // Shown once this focus change is over, not from inside it.
         QTimer::singleShot(0, this, [this] { Q_EMIT invalidInput(invalidInputMessage()); });

@@ -7,7 +7,8 @@
 // The time field: eight characters "HH:mm:ss" behind the mask "09:99:99"
 // (an optional first hour digit, five required digits, fixed colons). While a
 // required digit is missing it refuses to give up the focus; Escape brings
-// back the text it had when it got the focus.
+// back the last accepted text: the one it had when the focus last came in,
+// not counting the focus it takes back after a refusal.
 class MaskedTimeEdit final : public QLineEdit {
     Q_OBJECT
 
@@ -27,6 +28,10 @@ public:
     static std::optional<double> parse(QStringView text);
     static QString notValidTimeMessage(const QString& text);
     static QString invalidInputMessage();
+
+    // The window refused what the field holds (a time out of range): the focus
+    // comes back, and Escape still brings back the last accepted text.
+    void takeFocusBack();
 
 Q_SIGNALS:
     // The focus went to another control of the window with the text whole:

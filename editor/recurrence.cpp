@@ -41,6 +41,11 @@ void TfmTocsiner::OnAirDateCloseUp() {
 }
 
 void TfmTocsiner::OnAirDateExit() {
+    // The field commits a half-typed date (or goes back to its last whole one)
+    // only in its own focus-out, which comes after this handler: commit it
+    // first, so that what is stored is what the user typed and the reload
+    // below cannot overwrite the typing.
+    ui->OnAirDate->interpretText();
     if (!autoRecording())
         return;
     m_settings->WriteDate(CurrentTaskName, keys::Date, daycount::fromDate(ui->OnAirDate->date()));
@@ -53,7 +58,8 @@ void TfmTocsiner::OnAirDateExit() {
 
 bool TfmTocsiner::edDayKeyPress(QChar key) {
     if (key == u'\x1b' && !CurrentTaskName.isEmpty())
-        ui->edDay->setText(m_settings->ReadString(CurrentTaskName, keys::Day, QStringLiteral("1")));
+        ui->edDay->setText(
+            m_settings->ReadKeyword(CurrentTaskName, keys::Day, QStringLiteral("1")));
     return (key >= u'0' && key <= u'9') || key == u'\b';
 }
 
@@ -65,12 +71,18 @@ void TfmTocsiner::edDayExit() {
         return;
     const QString day = ui->edDay->text();
     // A new N restarts the interval from today.
-    if (day != m_settings->ReadString(CurrentTaskName, keys::Day, QStringLiteral("1")))
+    if (day != m_settings->ReadKeyword(CurrentTaskName, keys::Day, QStringLiteral("1")))
         m_settings->WriteDate(CurrentTaskName, keys::Date, m_clock.today());
     m_settings->WriteString(CurrentTaskName, keys::Day, day);
     reschedule();
     ui->OnAirDate->setDate(
         daycount::toDate(m_settings->ReadDate(CurrentTaskName, keys::Date, m_clock.today())));
+}
+
+QString TfmTocsiner::weekToSave() const {
+    if (WeekString.isEmpty() && ui->rgDays->itemIndex() == 1)
+        return QString(QChar(u'0' + daycount::weekDayDigit(m_clock.today())));
+    return WeekString;
 }
 
 void TfmTocsiner::WriteWeek() {

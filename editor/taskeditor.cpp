@@ -17,6 +17,8 @@
 #include <QKeyEvent>
 #include <QListWidget>
 
+#include <cmath>
+
 namespace {
 
 const QString kEmptyName =
@@ -34,9 +36,11 @@ QString newTaskMarker() {
     return keys::NewTaskMarker.toString();
 }
 
-// A countdown armed now ends tomorrow when its end reaches the next day.
+// An end given in days from the start of today falls on tomorrow from
+// 24:00:00 on. Counted in the milliseconds the file's times are rounded to,
+// so 23:00:00 plus 01:00:00 is midnight tomorrow, not a hair before it.
 bool endsTomorrow(double end) {
-    return end >= 1.0;
+    return std::llround(end * daycount::kMsPerDay) >= std::llround(daycount::kMsPerDay);
 }
 
 } // namespace
@@ -101,6 +105,10 @@ void TfmTocsiner::connectEditor() {
         if (event->type() != QEvent::KeyPress)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
+        // Tab and Shift+Tab move the focus on, as from every other field;
+        // they are no characters of the field's filter.
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+            return false;
         // Keys that type no character (arrows, Delete, Home) are no key
         // presses of the field's filter.
         if (key->text().isEmpty() || key->key() == Qt::Key_Delete)
@@ -128,7 +136,10 @@ void TfmTocsiner::refreshEvTime() {
 }
 
 void TfmTocsiner::writeCountdownEnd(const QString& task, double end) {
+    // The task fires on its date at its time: the date is the day the end
+    // falls on, today or tomorrow, whatever it was before.
     m_settings->WriteTime(task, keys::Time, end);
+    m_settings->WriteDate(task, keys::Date, m_clock.today() + (endsTomorrow(end) ? 1 : 0));
 }
 
 void TfmTocsiner::ShowEvent(const QString& name) {
@@ -138,18 +149,22 @@ void TfmTocsiner::ShowEvent(const QString& name) {
     // 1-3. The repeat rule; a changed group runs rgDaysClick.
     ui->OnAirDate->setDate(daycount::toDate(f.ReadDate(name, keys::Date, today)));
     // Every 0 days counts as every day, in the field as in the schedule.
-    const QString day = f.ReadString(name, keys::Day, QStringLiteral("1"));
-    ui->edDay->setText(day.trimmed().toInt() < 1 ? QStringLiteral("1") : day);
+    const QString day = f.ReadKeyword(name, keys::Day, QStringLiteral("1"));
+    ui->edDay->setText(day.toInt() < 1 ? QStringLiteral("1") : day);
     ui->rgDays->setItemIndex(f.ReadInteger(name, keys::DayOrWeek, 0));
-    // 4, 5. The picker follows the rule, unless it is pinned open.
+    // 4, 5. The picker follows the rule, unless it is pinned open. It gets
+    // the task's days even while hidden, and they become the pending week
+    // string: what the picker shows, whenever it shows, is what "Ok" saves.
+    const QString week = f.ReadKeyword(name, keys::Week, QString());
+    WeekString = week;
     if (fmWeek != nullptr) {
         const int rule = ui->rgDays->itemIndex();
         if (rule == 0 && !fmWeek->isPinned())
             fmWeek->hide();
         else if (rule == 1 && !fmWeek->isVisible())
             fmWeek->show();
-        if (fmWeek->isVisible())
-            fmWeek->ShowDays(f.ReadString(name, keys::Week, QString()));
+        fmWeek->ShowDays(week);
+        WeekString = fmWeek->tickedDays();
     }
     // 6. A changed countdown box runs cbHoursClick first.
     const double gap = f.ReadTime(name, keys::TimeGap, 0.0);
@@ -188,6 +203,8 @@ void TfmTocsiner::ShowEvent(const QString& name) {
         ui->lbEvName->clear();
         ui->OnAirDate->setDate(daycount::toDate(today));
         ui->edDay->setText(QStringLiteral("1"));
+        // A new task starts from what the picker shows: no day.
+        WeekString.clear();
         if (fmWeek != nullptr)
             fmWeek->ClearAllDays();
     }
@@ -243,13 +260,11 @@ void TfmTocsiner::sbSaveEventClick() {
     if (ui->edDay->text().toInt() < 1)
         ui->edDay->setText(QStringLiteral("1"));
     f.WriteString(name, keys::Day, ui->edDay->text());
-    f.WriteString(name, keys::Week, WeekString);
+    // In week-day mode no day chosen means today, as when the picker is left.
+    f.WriteString(name, keys::Week, weekToSave());
     if (ui->cbHours->isChecked()) {
         f.WriteTime(name, keys::TimeGap, fieldTime);
-        const double end = m_clock.timeNow() + fieldTime;
-        writeCountdownEnd(name, end);
-        if (endsTomorrow(end))
-            f.WriteDate(name, keys::Date, m_clock.today() + 1);
+        writeCountdownEnd(name, m_clock.timeNow() + fieldTime);
     } else {
         f.DeleteKey(name, keys::TimeGap);
         f.WriteTime(name, keys::Time, fieldTime);
@@ -271,7 +286,7 @@ void TfmTocsiner::edTimeExit() {
     // 1. A check of the text: "24:00:00" fails, "12:75:00" passes here.
     const QString text = ui->edTime->timeText();
     if (text > QStringLiteral("23:59:59")) {
-        ui->edTime->setFocus(Qt::OtherFocusReason);
+        ui->edTime->takeFocusBack();
         m_platform.errorBox(this, kOutOfRange);
         return;
     }
@@ -287,12 +302,23 @@ void TfmTocsiner::edTimeExit() {
         SettingsFile& f = *m_settings;
         const double value = ui->edTime->timeValue();
         if (ui->cbHours->isChecked()) {
-            const double shift = value - f.ReadTime(CurrentTaskName, keys::TimeGap, 0.0);
-            const double end = f.ReadTime(CurrentTaskName, keys::Time, 0.0) + shift;
-            writeCountdownEnd(CurrentTaskName, end);
+            // The running countdown started at its end less its interval:
+            // today, or yesterday when that time of day is still to come
+            // (it runs past midnight). The new end is that start plus the
+            // new interval, so an end that moves back before midnight is
+            // today's again. Whole milliseconds, as the file's times are.
+            const auto ms = [](double v) { return std::llround(v * daycount::kMsPerDay); };
+            const qint64 day = ms(1.0);
+            const qint64 now = ms(m_clock.timeNow());
+            const qint64 endBefore = ms(f.ReadTime(CurrentTaskName, keys::Time, 0.0));
+            const qint64 gapBefore = ms(f.ReadTime(CurrentTaskName, keys::TimeGap, 0.0));
+            qint64 start = ((endBefore - gapBefore) % day + day) % day;
+            if (start > now)
+                start -= day;
+            const double end = double(start + ms(value)) / daycount::kMsPerDay;
+            f.WriteTime(CurrentTaskName, keys::Time, end);
             f.WriteTime(CurrentTaskName, keys::TimeGap, value);
-            if (endsTomorrow(end))
-                f.WriteDate(CurrentTaskName, keys::Date, m_clock.today() + 1);
+            f.WriteDate(CurrentTaskName, keys::Date, m_clock.today() + (endsTomorrow(end) ? 1 : 0));
         } else {
             f.WriteTime(CurrentTaskName, keys::Time, value);
         }
@@ -317,10 +343,7 @@ void TfmTocsiner::cbHoursExit() {
         if (ui->cbHours->isChecked()) {
             // The interval as typed; the countdown starts now.
             f.WriteString(CurrentTaskName, keys::TimeGap, ui->edTime->timeText());
-            const double end = m_clock.timeNow() + ui->edTime->timeValue();
-            writeCountdownEnd(CurrentTaskName, end);
-            if (endsTomorrow(end))
-                f.WriteDate(CurrentTaskName, keys::Date, m_clock.today() + 1);
+            writeCountdownEnd(CurrentTaskName, m_clock.timeNow() + ui->edTime->timeValue());
         } else {
             f.DeleteKey(CurrentTaskName, keys::TimeGap);
             f.WriteTime(CurrentTaskName, keys::Time, ui->edTime->timeValue());

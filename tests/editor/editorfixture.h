@@ -45,6 +45,62 @@ struct EditorRun : ProgramRun {
                 QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
         }
     }
+    // What the user does with the mouse and keys.
+    // A click on a task's row in the list, away from its check box.
+    void clickTask(const QString& name) const {
+        QListWidget* list = ui()->clbEvents;
+        const QList<QListWidgetItem*> items = list->findItems(name, Qt::MatchExactly);
+        if (items.isEmpty())
+            qFatal("no task %s in the list", qPrintable(name));
+        const QRect rect = list->visualItemRect(items.constFirst());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(rect.right() - 4, rect.center().y()));
+    }
+    // "Ok", answering the overwrite question with `overwrite` if it comes.
+    void clickOk(bool overwrite = true) {
+        platform.answers = {overwrite};
+        QTest::mouseClick(ui()->sbSaveEvent, Qt::LeftButton);
+        platform.answers.clear();
+    }
+    static void clickInto(QWidget* w, QPoint at = QPoint()) {
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at.isNull() ? w->rect().center() : at);
+    }
+    // Tab (or Shift+Tab) from the control that has the focus.
+    static void tab(bool back = false) {
+        QWidget* w = QApplication::focusWidget();
+        if (w == nullptr)
+            qFatal("nothing has the focus");
+        if (back)
+            QTest::keyClick(w, Qt::Key_Backtab, Qt::ShiftModifier);
+        else
+            QTest::keyClick(w, Qt::Key_Tab);
+    }
+    // Types a time into the time field over what it holds, as six digits.
+    void typeTime(const QString& digits) const {
+        clickInto(ui()->edTime);
+        ui()->edTime->selectAll();
+        QTest::keyClicks(ui()->edTime, digits);
+    }
+    // Ticks exactly the given days in the picker with the keyboard, then
+    // gives the activation back to the main window.
+    void tickDays(const QString& week) const {
+        TfmWeek* w = this->week();
+        w->show();
+        w->activateWindow();
+        if (!QTest::qWaitForWindowActive(w))
+            qWarning("the picker did not become active");
+        QListWidget* list = w->ui->clbWeek;
+        list->setFocus(Qt::TabFocusReason);
+        for (int day = 0; day < list->count(); ++day) {
+            const bool wanted = week.contains(QChar(u'0' + day));
+            if ((list->item(day)->checkState() == Qt::Checked) != wanted) {
+                list->setCurrentRow(day);
+                QTest::keyClick(list, Qt::Key_Space);
+            }
+        }
+        activateMain();
+    }
+
     QStringList errorTexts() const {
         QStringList out;
         for (const auto& b : platform.boxes)

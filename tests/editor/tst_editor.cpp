@@ -1,5 +1,7 @@
 #include "editorfixture.h"
 
+#include "schedule.h"
+
 #include "systemplatform.h"
 #include "updown.h"
 
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void maskedTimeParse_data();
     void maskedTimeParse();
     void countdownBoxSwitchesAndRecords();
+    void changedCountdownKeepsItsDateRight();
+    void escapeBringsBackTheLastAcceptedTime();
 
     void actionShowsAppPanelAndRecords();
     void fileDialogPicksAndCancelStillRecords();
@@ -65,6 +69,7 @@ private Q_SLOTS:
     void countFieldTakesZeroAsOne();
     void messageSwitchesLayoutsAndRecords();
     void newTaskWritesNothingBeforeOk();
+    void secondSaveOfEveryKindOfTaskChangesNothing();
 
     void realFileDialog();
 
@@ -471,6 +476,126 @@ void TestEditor::countdownBoxSwitchesAndRecords() {
     QCOMPARE(r->value(kTask, QStringLiteral("Time")), QStringLiteral("12:00:00"));
 }
 
+void TestEditor::changedCountdownKeepsItsDateRight() {
+    // Armed at 23:50:00 for half an hour: it ends at 00:20:00 tomorrow.
+    r->stop();
+    r->clock.set(QDate(2026, 12, 8), QTime(23, 55, 0));
+    r->writeIni(QString(kFile)
+                    .replace(QStringLiteral("Date=08.12.2026\nDayOrWeek=0\nDay=1\n"),
+                             QStringLiteral("Date=09.12.2026\nDayOrWeek=0\nDay=1\n"))
+                    .replace(QStringLiteral("TimeGap=01:00:00\nTime=13:00:00"),
+                             QStringLiteral("TimeGap=00:30:00\nTime=00:20:00")));
+    r->startAndShow();
+    auto* ui = r->ui();
+    r->clickInto(ui->cbARec);
+    QVERIFY(ui->cbARec->isChecked());
+    r->clickTask(kCountdown);
+    QCOMPARE(ui->OnAirDate->date(), QDate(2026, 12, 9));
+    // Shortened to end before midnight: today, and the clock arms it.
+    r->typeTime(QStringLiteral("000800"));
+    r->tab();
+    QCOMPARE(r->value(kCountdown, QStringLiteral("TimeGap")), QStringLiteral("00:08:00"));
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Time")), QStringLiteral("23:58:00"));
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Date")), QStringLiteral("08.12.2026"));
+    const Schedule& schedule = *r->main()->schedule();
+    QVERIFY(schedule.ActEvArmed);
+    QCOMPARE(schedule.EvTable.Names.at(schedule.EvTable.ActEv), kCountdown);
+    // To the last second of today, then one more: tomorrow from midnight on.
+    r->typeTime(QStringLiteral("000959"));
+    r->tab();
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Time")), QStringLiteral("23:59:59"));
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Date")), QStringLiteral("08.12.2026"));
+    r->typeTime(QStringLiteral("001500"));
+    r->tab();
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Time")), QStringLiteral("00:05:00"));
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Date")), QStringLiteral("09.12.2026"));
+    // After midnight it is counted from the same start, 23:50:00 yesterday.
+    r->clock.set(QDate(2026, 12, 9), QTime(0, 1, 0));
+    r->typeTime(QStringLiteral("002000"));
+    r->tab();
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Time")), QStringLiteral("00:10:00"));
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Date")), QStringLiteral("09.12.2026"));
+
+    // "Ok" on the loaded countdown, whose date picker shows tomorrow: the
+    // countdown starts now and ends today.
+    r->clock.set(QDate(2026, 12, 9), QTime(22, 0, 0));
+    r->clickInto(ui->cbARec);
+    QVERIFY(!ui->cbARec->isChecked());
+    r->stop();
+    r->writeIni(QString(r->ini()).replace(QStringLiteral("Date=09.12.2026\nDayOrWeek=0\nDay=1\n"),
+                                          QStringLiteral("Date=10.12.2026\nDayOrWeek=0\nDay=1\n")));
+    r->startAndShow();
+    ui = r->ui();
+    r->clickTask(kCountdown);
+    QCOMPARE(ui->OnAirDate->date(), QDate(2026, 12, 10));
+    r->typeTime(QStringLiteral("013000"));
+    r->clickOk();
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Time")), QStringLiteral("23:30:00"));
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Date")), QStringLiteral("09.12.2026"));
+    // Ending at 24:00:00 exactly is tomorrow.
+    r->typeTime(QStringLiteral("020000"));
+    r->clickOk();
+    QCOMPARE(r->value(kCountdown, QStringLiteral("Date")), QStringLiteral("10.12.2026"));
+
+    // A clock task dated tomorrow made a countdown with auto-record: the box
+    // starts it now, today.
+    // (The schedule moved it there: every two days, its time passed on the 8th.)
+    r->clickInto(ui->cbARec);
+    r->clickTask(kTask);
+    QCOMPARE(ui->OnAirDate->date(), QDate(2026, 12, 10));
+    r->clickInto(ui->cbHours);
+    QVERIFY(ui->cbHours->isChecked());
+    r->typeTime(QStringLiteral("004500"));
+    r->tab();
+    QCOMPARE(r->value(kTask, QStringLiteral("TimeGap")), QStringLiteral("00:45:00"));
+    QCOMPARE(r->value(kTask, QStringLiteral("Time")), QStringLiteral("22:45:00"));
+    QCOMPARE(r->value(kTask, QStringLiteral("Date")), QStringLiteral("09.12.2026"));
+}
+
+void TestEditor::escapeBringsBackTheLastAcceptedTime() {
+    auto* ui = r->ui();
+    auto* field = ui->edTime;
+    // Accepted with the first hour digit left blank.
+    r->typeTime(QStringLiteral("070500"));
+    field->setCursorPosition(0);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QCOMPARE(field->timeText(), QStringLiteral(" 7:05:00"));
+    r->tab();
+    QVERIFY(QApplication::focusWidget() != field);
+    // A required digit deleted: the field keeps the focus until Escape
+    // brings back that very text.
+    r->clickInto(field);
+    field->setCursorPosition(3);
+    QTest::keyClick(field, Qt::Key_Delete);
+    r->tab();
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(field));
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(field->timeText(), QStringLiteral(" 7:05:00"));
+    r->tab();
+    QVERIFY(QApplication::focusWidget() != field);
+    // Out of range: the error, the focus back, and Escape still brings back
+    // the accepted time, so the field can be left.
+    r->typeTime(QStringLiteral("250000"));
+    r->tab();
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(field));
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(field->timeText(), QStringLiteral(" 7:05:00"));
+    r->tab();
+    QVERIFY(QApplication::focusWidget() != field);
+    // The first comes once its focus change is over, so in either order.
+    QTRY_COMPARE(r->errorTexts().size(), 2);
+    QVERIFY(r->errorTexts().contains(
+        QStringLiteral("Invalid input value.  Use escape key to abandon changes")));
+    QVERIFY(r->errorTexts().contains(
+        QStringLiteral("Промежуток должен быть\rот 00:00:00 до 23:59:59.")));
+    // A time loaded from a task is accepted too.
+    r->clickTask(kTask);
+    r->typeTime(QStringLiteral("240000"));
+    r->tab();
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(field->timeText(), QStringLiteral("18:30:00"));
+}
+
 void TestEditor::actionShowsAppPanelAndRecords() {
     auto* ui = r->ui();
     r->setAutoRec(true);
@@ -608,6 +733,125 @@ void TestEditor::newTaskWritesNothingBeforeOk() {
     QCOMPARE(r->value(QStringLiteral("Подъём"), QStringLiteral("App")),
              QStringLiteral("/bin/true"));
     QCOMPARE(r->value(QStringLiteral("Подъём"), QStringLiteral("Ones")), QStringLiteral("2"));
+}
+
+void TestEditor::secondSaveOfEveryKindOfTaskChangesNothing() {
+    // Each kind of task entered as a new user does, saved with "Ok"; then
+    // each is clicked in the list and saved again: the file must not change.
+    struct Kind {
+        QString name;
+        QString time; // six digits
+        bool countdown;
+        int rule;
+        QString day;
+        QString week; // ticked in the picker
+        QString message;
+        int action;
+        QString app;
+        int sound;
+        int ones;
+        QString savedWeek;
+    };
+    const QString today = QStringLiteral("1"); // Tuesday
+    QList<Kind> kinds = {
+        {u"Часы"_qs, u"073000"_qs, false, 0, u"1"_qs, {}, u"Подъём!"_qs, 0, {}, 1, 3, {}},
+        {u"Отсчёт"_qs, u"004500"_qs, true, 0, u"1"_qs, {}, u"  с пробелами  "_qs, 0, {}, 2, 1, {}},
+        {u"Каждые 3"_qs, u"180000"_qs, false, 0, u"3"_qs, {}, {}, 1, {}, 3, 9, {}},
+        {u"Программа"_qs,
+         u"200000"_qs,
+         false,
+         0,
+         u"12"_qs,
+         {},
+         u"x"_qs,
+         3,
+         u"/usr/bin/env два слова"_qs,
+         0,
+         2,
+         {}},
+        {u"Без дня"_qs, u"090000"_qs, false, 1, u"1"_qs, {}, {}, 2, {}, 1, 1, today},
+        {u"Отсчёт по средам"_qs, u"013000"_qs, true, 1, u"1"_qs, u"2"_qs, {}, 0, {}, 0, 1, {}},
+    };
+    const QStringList sets = {u"0"_qs, u"1"_qs,   u"2"_qs,  u"3"_qs,       u"4"_qs, u"5"_qs,
+                              u"6"_qs, u"024"_qs, u"56"_qs, u"0123456"_qs, u"13"_qs};
+    for (qsizetype i = 0; i < sets.size(); ++i) {
+        const int action = int(i % 4);
+        kinds.append({u"Дни "_qs + sets.at(i),
+                      u"1%1%2"_qs.arg(i % 10).arg(i % 6) + u"000"_qs,
+                      false,
+                      1,
+                      u"1"_qs,
+                      sets.at(i),
+                      u"Неделя "_qs + sets.at(i),
+                      action,
+                      action == 3 ? u"/opt/app"_qs : QString(),
+                      int(i / 4 % 4),
+                      int(i % 9 + 1),
+                      {}});
+    }
+
+    auto* ui = r->ui();
+    for (const Kind& k : kinds) {
+        r->clickInto(ui->sbNewEv);
+        r->clickInto(ui->evName->lineEdit());
+        ui->evName->lineEdit()->selectAll();
+        r->typeText(ui->evName->lineEdit(), k.name);
+        if (k.countdown)
+            r->clickInto(ui->cbHours);
+        r->typeTime(k.time);
+        r->tab();
+        r->clickInto(ui->rgDays->button(k.rule));
+        r->clickInto(ui->edDay);
+        ui->edDay->selectAll();
+        QTest::keyClicks(ui->edDay, k.day);
+        if (k.rule == 1)
+            r->tickDays(k.week);
+        r->clickInto(ui->edMsg);
+        r->typeText(ui->edMsg, k.message);
+        r->clickInto(ui->rgChoose->button(k.action));
+        if (k.action == 3) {
+            r->clickInto(ui->edApp);
+            r->typeText(ui->edApp, k.app);
+        }
+        ui->cbEvSound->setCurrentIndex(k.sound);
+        r->clickInto(ui->edOnes);
+        ui->edOnes->selectAll();
+        QTest::keyClicks(ui->edOnes, QString::number(k.ones));
+        r->clickOk(false);
+        QCOMPARE(ui->lbEvName->text(), k.name);
+    }
+    QCOMPARE(r->errorTexts(), QStringList());
+    QVERIFY(r->platform.boxes.isEmpty());
+
+    // Saved as entered.
+    for (const Kind& k : kinds) {
+        QCOMPARE(r->value(k.name, u"DayOrWeek"_qs), QString::number(k.rule));
+        QCOMPARE(r->value(k.name, u"Day"_qs), k.day);
+        QCOMPARE(r->value(k.name, u"Week"_qs), k.savedWeek.isEmpty() ? k.week : k.savedWeek);
+        QCOMPARE(r->value(k.name, u"TimeGap"_qs) != u"<absent>"_qs, k.countdown);
+        QCOMPARE(r->value(k.name, u"Message"_qs), k.message);
+        QCOMPARE(r->value(k.name, u"Action"_qs), QString::number(k.action));
+        QCOMPARE(r->value(k.name, u"App"_qs), k.action == 3 ? k.app : u"<absent>"_qs);
+        QCOMPARE(r->value(k.name, u"Sound"_qs), QString::number(k.sound));
+        QCOMPARE(r->value(k.name, u"Ones"_qs), QString::number(k.ones));
+    }
+    const QString saved = r->ini();
+    for (const Kind& k : kinds) {
+        r->clickTask(k.name);
+        QCOMPARE(r->main()->CurrentTaskName, k.name);
+        r->clickOk(true);
+    }
+    QCOMPARE(r->platform.boxes.size(), kinds.size());
+    QCOMPARE(r->ini(), saved);
+    // And so after a restart (which writes the window's place).
+    r->stop();
+    r->startAndShow();
+    const QString restarted = r->ini();
+    for (const Kind& k : kinds) {
+        r->clickTask(k.name);
+        r->clickOk(true);
+    }
+    QCOMPARE(r->ini(), restarted);
 }
 
 namespace {

@@ -50,12 +50,15 @@ private Q_SLOTS:
     void writeWeekWithoutTaskOnlyKeepsPendingString();
     void deactivationIsHandledBeforeTheClick();
     void saveStoresPendingWeek();
+    void okSavesTheDaysThePickerShows();
 
     void dayFieldFilter();
     void dayFieldEscapeRestoresStoredN();
     void dayFieldExitRestartsOnlyChangedN();
+    void dayFieldIsLeftByTabAndShiftTab();
     void dateCloseUpWarnsForPastDate();
     void dateExitStoresAndScheduleMovesIt();
+    void dateExitStoresTheHalfTypedDate();
 
     void screenshot();
 
@@ -329,6 +332,56 @@ void TestRecurrence::saveStoresPendingWeek() {
     QCOMPARE(r->value(name, QStringLiteral("Date")), QStringLiteral("09.12.2026"));
 }
 
+void TestRecurrence::okSavesTheDaysThePickerShows() {
+    // All by clicks, as a new user does: the picker is never touched
+    // before "Ok".
+    r->stop();
+    r->writeIni(QString(kFile).replace(QStringLiteral("Day=5\nWeek=\n"),
+                                       QStringLiteral("Day=5\nWeek=35\n")) +
+                QStringLiteral("[Йога]\nActiving=1\nDate=13.12.2026\nDayOrWeek=1\n"
+                               "Day=1\nWeek=06\nTime=07:00:00\nMessage=\nAction=0\n"
+                               "Sound=0\nOnes=1\n"));
+    r->startAndShow();
+    auto* ui = r->ui();
+    // A week-day task loaded by a click keeps its days.
+    r->clickTask(kWeekly);
+    QCOMPARE(r->week()->tickedDays(), QStringLiteral("24"));
+    r->clickOk();
+    QCOMPARE(r->value(kWeekly, QStringLiteral("Week")), QStringLiteral("24"));
+    // After the picker was used with one task, another keeps its own days.
+    r->tickDays(QStringLiteral("24"));
+    r->clickTask(QStringLiteral("Йога"));
+    r->clickOk();
+    QCOMPARE(r->value(QStringLiteral("Йога"), QStringLiteral("Week")), QStringLiteral("06"));
+    // An every-N-days task loads its days into the hidden picker, so that
+    // they are what it shows when week-day mode brings it up.
+    r->tickDays(QStringLiteral("0"));
+    r->clickTask(kEvery);
+    QVERIFY(r->week()->isHidden());
+    r->clickInto(ui->rgDays->button(1));
+    QVERIFY(r->week()->isVisible());
+    QCOMPARE(r->week()->tickedDays(), QStringLiteral("35"));
+    r->clickOk();
+    QCOMPARE(r->value(kEvery, QStringLiteral("Week")), QStringLiteral("35"));
+    QCOMPARE(r->value(kEvery, QStringLiteral("DayOrWeek")), QStringLiteral("1"));
+    // A new week-day task starts with no day ticked, which means today
+    // (Tuesday) as when the picker is left; not the days of the last task.
+    r->clickInto(ui->sbNewEv);
+    r->clickInto(ui->rgDays->button(1));
+    QCOMPARE(r->week()->tickedDays(), QString());
+    ui->evName->setEditText(QStringLiteral("Новое"));
+    r->clickOk();
+    QCOMPARE(r->value(QStringLiteral("Новое"), QStringLiteral("Week")), QStringLiteral("1"));
+    QCOMPARE(r->value(QStringLiteral("Новое"), QStringLiteral("DayOrWeek")), QStringLiteral("1"));
+    // A new every-N-days task saves no days.
+    r->tickDays(QStringLiteral("5"));
+    r->clickInto(ui->sbNewEv);
+    ui->evName->setEditText(QStringLiteral("Каждый"));
+    r->clickOk();
+    QCOMPARE(r->value(QStringLiteral("Каждый"), QStringLiteral("Week")), QString());
+    QCOMPARE(r->platform.boxes.size(), 3); // the three overwrite questions
+}
+
 void TestRecurrence::dayFieldFilter() {
     auto* ed = r->ui()->edDay;
     r->choose(kEvery);
@@ -395,6 +448,27 @@ void TestRecurrence::dayFieldExitRestartsOnlyChangedN() {
     QCOMPARE(ui->edDay->text(), QStringLiteral("1"));
 }
 
+void TestRecurrence::dayFieldIsLeftByTabAndShiftTab() {
+    auto* ed = r->ui()->edDay;
+    r->setAutoRec(true);
+    r->clickTask(kEvery);
+    r->clickInto(ed);
+    ed->selectAll();
+    QTest::keyClicks(ed, QStringLiteral("7"));
+    r->tab();
+    QVERIFY(QApplication::focusWidget() != ed);
+    // The exit handler ran: N is stored and the interval restarts today.
+    QCOMPARE(r->value(kEvery, QStringLiteral("Day")), QStringLiteral("7"));
+    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("14.12.2026"));
+    r->clickInto(ed);
+    ed->end(false);
+    QTest::keyClicks(ed, QStringLiteral("0"));
+    r->tab(true);
+    QVERIFY(QApplication::focusWidget() != ed);
+    QCOMPARE(r->value(kEvery, QStringLiteral("Day")), QStringLiteral("70"));
+    QCOMPARE(ed->text(), QStringLiteral("70"));
+}
+
 void TestRecurrence::dateCloseUpWarnsForPastDate() {
     auto* ui = r->ui();
     // No calendar until the field first drops one down.
@@ -433,6 +507,37 @@ void TestRecurrence::dateExitStoresAndScheduleMovesIt() {
     r->focus(ui->edMsg);
     QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("12.12.2026"));
     QCOMPARE(ui->OnAirDate->date(), day(12));
+}
+
+void TestRecurrence::dateExitStoresTheHalfTypedDate() {
+    r->stop();
+    r->writeIni(QString(kFile).replace(QStringLiteral("Date=11.12.2026"),
+                                       QStringLiteral("Date=25.01.2027")));
+    r->startAndShow();
+    auto* ui = r->ui();
+    auto* field = ui->OnAirDate;
+    r->setAutoRec(true);
+    r->clickTask(kEvery);
+    QCOMPARE(field->date(), QDate(2027, 1, 25));
+    // "3" in the day, which could still become 30 or 31: the field holds the
+    // text, not yet the date, when the focus leaves it.
+    r->clickInto(field, QPoint(6, field->height() / 2));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(field));
+    field->setSelectedSection(QDateTimeEdit::DaySection);
+    QTest::keyClicks(field, QStringLiteral("3"));
+    r->clickInto(ui->edMsg);
+    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("03.01.2027"));
+    QCOMPARE(field->date(), QDate(2027, 1, 3));
+    // Without auto-record nothing is stored, and the typed date stays for "Ok".
+    r->setAutoRec(false);
+    r->clickInto(field, QPoint(6, field->height() / 2));
+    field->setSelectedSection(QDateTimeEdit::DaySection);
+    QTest::keyClicks(field, QStringLiteral("2"));
+    r->clickInto(ui->edMsg);
+    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("03.01.2027"));
+    QCOMPARE(field->date(), QDate(2027, 1, 2));
+    r->clickOk();
+    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("02.01.2027"));
 }
 
 void TestRecurrence::screenshot() {
