@@ -225,7 +225,7 @@ void TfmTocsiner::sbSaveEventClick() {
     }
     // The settings section is no task: a task under its name would rewrite
     // the program's options.
-    if (name.compare(keys::MainSection, Qt::CaseInsensitive) == 0) {
+    if (SettingsFile::sameSection(name, keys::MainSection)) {
         m_platform.errorBox(this, kMainTaken);
         return;
     }
@@ -233,14 +233,15 @@ void TfmTocsiner::sbSaveEventClick() {
     // no half-written task behind.
     const double fieldTime = ui->edTime->timeValue();
 
-    // 2, 3. The file matches section names without regard to case, so a name
-    // differing only in case would overwrite that task: ask for it as well.
+    // 2, 3. The file matches section names without regard to case or to the
+    // blanks around them, so such a name would overwrite that task: ask for
+    // it as well.
     bool active = true;
     // A copy: while the question is open the clock may fire a countdown,
     // whose restart refills the schedule's section list.
     const QStringList sections = m_schedule->SectionList;
     for (const QString& existing : sections) {
-        if (existing.compare(name, Qt::CaseInsensitive) != 0)
+        if (!SettingsFile::sameSection(existing, name))
             continue;
         if (!m_platform.question(this, kNameExists))
             return;

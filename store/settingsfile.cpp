@@ -1,6 +1,7 @@
 #include "settingsfile.h"
 
 #include "clock.h"
+#include "inidocument.h"
 
 #include <QFile>
 
@@ -150,6 +151,11 @@ void SettingsFile::EraseSection(QStringView section) {
 
 void SettingsFile::DeleteKey(QStringView section, QStringView key) {
     (void)m_ini.deleteKey(section, key);
+}
+
+bool SettingsFile::sameSection(QStringView a, QStringView b) {
+    return IniDocument::sectionName(a).compare(IniDocument::sectionName(b), Qt::CaseInsensitive) ==
+           0;
 }
 
 QString chooseSettingsPath(const QString& dir, const QString& userName) {

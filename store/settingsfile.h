@@ -36,6 +36,10 @@ public:
     // A refused delete is ignored.
     void DeleteKey(QStringView section, QStringView key);
 
+    // The file takes the two names for one section: letter case and the
+    // blanks around them do not count.
+    static bool sameSection(QStringView a, QStringView b);
+
 private:
     IniFile m_ini;
     RegionalFormats m_formats;

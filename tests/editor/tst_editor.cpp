@@ -46,6 +46,7 @@ private Q_SLOTS:
     void saveRefusesEmptyAndSettingsNames();
     void overwriteAsksAndKeepsCheckState();
     void overwriteAsksForANameDifferingInCase();
+    void overwriteAsksForANameWithBlanksAround();
     void countdownSavedBeforeMidnightEndsTomorrow();
     void clockModeSaveRemovesTimeGap();
     void saveChecksTheTimeBeforeWriting();
@@ -245,6 +246,25 @@ void TestEditor::overwriteAsksForANameDifferingInCase() {
     ui->sbSaveEvent->click();
     QCOMPARE(r->platform.boxes.size(), 1);
     QCOMPARE(r->platform.boxes.at(0).kind, FakePlatform::Box::Question);
+    QCOMPARE(r->ini(), before);
+}
+
+void TestEditor::overwriteAsksForANameWithBlanksAround() {
+    // The file reads "[Зарядка\t]" as "Зарядка": the same task.
+    auto* ui = r->ui();
+    r->clickInto(ui->sbNewEv);
+    ui->evName->setEditText(kTask + QStringLiteral("\t "));
+    const QString before = r->ini();
+    r->clickOk(false);
+    QCOMPARE(r->platform.boxes.size(), 1);
+    QCOMPARE(r->platform.boxes.at(0).kind, FakePlatform::Box::Question);
+    QCOMPARE(r->ini(), before);
+    // Nor can such a name reach the settings section.
+    ui->evName->setEditText(QStringLiteral("Main "));
+    r->clickOk();
+    QCOMPARE(r->errorTexts(),
+             QStringList({QStringLiteral("Имя \"Main\" занято настройками "
+                                         "программы.\rВведите другое имя задания")}));
     QCOMPARE(r->ini(), before);
 }
 
