@@ -457,9 +457,8 @@ void TestRecurrence::dayFieldIsLeftByTabAndShiftTab() {
     QTest::keyClicks(ed, QStringLiteral("7"));
     r->tab();
     QVERIFY(QApplication::focusWidget() != ed);
-    // The exit handler ran: N is stored and the interval restarts today.
+    // The exit handler ran: N is stored.
     QCOMPARE(r->value(kEvery, QStringLiteral("Day")), QStringLiteral("7"));
-    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("14.12.2026"));
     r->clickInto(ed);
     ed->end(false);
     QTest::keyClicks(ed, QStringLiteral("0"));
