@@ -36,13 +36,6 @@ QString newTaskMarker() {
     return keys::NewTaskMarker.toString();
 }
 
-// An end given in days from the start of today falls on tomorrow from
-// 24:00:00 on. Counted in the milliseconds the file's times are rounded to,
-// so 23:00:00 plus 01:00:00 is midnight tomorrow, not a hair before it.
-bool endsTomorrow(double end) {
-    return std::llround(end * daycount::kMsPerDay) >= std::llround(daycount::kMsPerDay);
-}
-
 } // namespace
 
 void TfmTocsiner::connectEditor() {
@@ -137,9 +130,12 @@ void TfmTocsiner::refreshEvTime() {
 
 void TfmTocsiner::writeCountdownEnd(const QString& task, double end) {
     // The task fires on its date at its time: the date is the day the end
-    // falls on, today or tomorrow, whatever it was before.
-    m_settings->WriteTime(task, keys::Time, end);
-    m_settings->WriteDate(task, keys::Date, m_clock.today() + (endsTomorrow(end) ? 1 : 0));
+    // falls on, today or tomorrow, whatever it was before; the time as the
+    // schedule keeps a countdown's end (an end on midnight exactly is one
+    // second after it, since 00:00:00 means "not started").
+    const Schedule::CountdownEnd at = Schedule::countdownEnd(end, 0.0);
+    m_settings->WriteTime(task, keys::Time, at.time);
+    m_settings->WriteDate(task, keys::Date, m_clock.today() + at.days);
 }
 
 void TfmTocsiner::ShowEvent(const QString& name) {
@@ -317,9 +313,8 @@ void TfmTocsiner::edTimeExit() {
             if (start > now)
                 start -= day;
             const double end = double(start + ms(value)) / daycount::kMsPerDay;
-            f.WriteTime(CurrentTaskName, keys::Time, end);
+            writeCountdownEnd(CurrentTaskName, end);
             f.WriteTime(CurrentTaskName, keys::TimeGap, value);
-            f.WriteDate(CurrentTaskName, keys::Date, m_clock.today() + (endsTomorrow(end) ? 1 : 0));
         } else {
             f.WriteTime(CurrentTaskName, keys::Time, value);
         }

@@ -157,8 +157,14 @@ Schedule::CountdownEnd Schedule::countdownEnd(double start, double gap) {
     const qint64 ms = std::llround((start + gap) * daycount::kMsPerDay);
     constexpr qint64 kDayMs = qint64(daycount::kMsPerDay);
     CountdownEnd end;
-    end.days = int(ms / kDayMs);
-    qint64 second = (ms % kDayMs) / 1000;
+    qint64 days = ms / kDayMs;
+    qint64 rest = ms % kDayMs;
+    if (rest < 0) { // an end already passed yesterday
+        rest += kDayMs;
+        --days;
+    }
+    end.days = int(days);
+    qint64 second = rest / 1000;
     if (second == 0)
         second = 1;
     end.time = double(second * 1000) / daycount::kMsPerDay;
