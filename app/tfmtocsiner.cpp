@@ -73,6 +73,10 @@ TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
 
 TfmTocsiner::~TfmTocsiner() {
     guarded([this] { FormDestroy(); });
+    // The controls go now, while this is still a whole TfmTocsiner: the one
+    // holding the focus loses it as it is destroyed, and its exit handler
+    // must meet the closed gate of guarded(), not a half-destroyed window.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 void TfmTocsiner::showErrorBox(const QString& text) noexcept {

@@ -330,6 +330,7 @@ private:
 
     bool m_secondCopy = false;
     bool m_startHidden = false;
+    // Shut-down has begun: no handler runs any more (see guarded()).
     bool m_destroyed = false;
     bool m_outerSizePending = false;
     bool m_adjustingFrame = false;
@@ -338,6 +339,11 @@ private:
 };
 
 template <class F> void TfmTocsiner::guarded(F&& handler) noexcept {
+    // Once shut-down has begun the settings file and the schedule are gone:
+    // a focus leaving a field as the controls are destroyed, a late timer or
+    // a tray message must find nothing to run.
+    if (m_destroyed)
+        return;
     try {
         handler();
     } catch (const AppError& e) {
