@@ -9,6 +9,7 @@
 #include "settingsfile.h"
 #include "tfmweek.h"
 #include "windowdrag.h"
+#include "windowhints.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -208,8 +209,9 @@ void TfmTocsiner::showAtStart() {
     }
     // Started hidden: only the tray icon. With no tray to come back from, a
     // minimised window instead, so the program is never out of reach.
-    if (!m_platform.isSystemTrayAvailable())
-        showMinimized();
+    if (!m_platform.isSystemTrayAvailable()) {
+        showIconic(this);
+    }
 }
 
 void TfmTocsiner::FormShow() {
@@ -268,7 +270,8 @@ void TfmTocsiner::setOuterSize(int width, int height) {
 }
 
 void TfmTocsiner::applyPendingOuterSize() {
-    if (!m_outerSizePending || !isVisible())
+    // A window mapped minimised waits: resizing it now would map it normal.
+    if (!m_outerSizePending || !isVisible() || isMinimized())
         return;
     const QSize frame = frameGeometry().size() - geometry().size();
     if (frame.isNull())
@@ -290,8 +293,11 @@ void TfmTocsiner::showEvent(QShowEvent* event) {
         // showing comes with pmiShowClick.
         if (!isMinimized())
             guarded([this] { FormShow(); });
+    }
+    // Also when a window mapped minimised is first restored. Under a window
+    // manager the frame extents arrive after mapping.
+    if (m_outerSizePending) {
         guarded([this] { applyPendingOuterSize(); });
-        // Under a window manager the frame extents arrive after mapping.
         QTimer::singleShot(300, this, [this] { guarded([this] { applyPendingOuterSize(); }); });
     }
 }
