@@ -307,6 +307,9 @@ protected:
 private:
     void connectHandlers();
     void buildTrayMenu();
+    // One step of start-up that may write: a refused write shows its box and
+    // start-up goes on.
+    template <class F> void startupStep(F&& step);
     // Outer size (frame included), as the settings file keeps it.
     void setOuterSize(int width, int height);
     void applyPendingOuterSize();
@@ -330,6 +333,10 @@ private:
 
     bool m_secondCopy = false;
     bool m_startHidden = false;
+    // From the start-up sequence to the other windows' attachment: only the
+    // first error box is shown.
+    bool m_startingUp = true;
+    bool m_startupBoxShown = false;
     // Shut-down has begun: no handler runs any more (see guarded()).
     bool m_destroyed = false;
     bool m_outerSizePending = false;
