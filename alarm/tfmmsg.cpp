@@ -5,6 +5,7 @@
 #include "platform.h"
 #include "tfmtocsiner.h"
 #include "ui_tfmtocsiner.h"
+#include "windowhints.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -33,6 +34,8 @@ TfmMsg::TfmMsg(QWidget* parent)
     setObjectName(QStringLiteral("TfmMsg"));
     setFixedSize(size());
     setAttribute(Qt::WA_QuitOnClose, false);
+    // The main window's is the program's one taskbar entry.
+    keepOutOfTaskbar(this);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r = rect();
         r.moveCenter(screen->geometry().center());

@@ -4,7 +4,9 @@
 #include "jpegimage.h"
 #include "platform.h"
 #include "tfmtocsiner.h"
+#include "windowhints.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFile>
 #include <QFontMetrics>
@@ -61,6 +63,7 @@ TfmAvtor::TfmAvtor(QWidget* parent)
     setObjectName(QStringLiteral("TfmAvtor"));
     setFixedSize(size());
     setAttribute(Qt::WA_QuitOnClose, false);
+    keepOutOfTaskbar(this);
     connectHandlers();
 }
 
@@ -230,6 +233,17 @@ void TfmAvtor::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+}
+
+void TfmAvtor::closeEvent(QCloseEvent* event) {
+    // Closed by the window manager (Alt+F4, a taskbar's or pager's close):
+    // the card gives way to the main window as a click on it does, so the
+    // program is never left with no window and perhaps no tray to come back
+    // from.
+    const bool shown = isVisible();
+    QWidget::closeEvent(event);
+    if (shown && event->isAccepted())
+        ClickImgClick();
 }
 
 bool TfmAvtor::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,7 @@
 #include "settingsfile.h"
 #include "tfmweek.h"
 #include "windowdrag.h"
+#include "windowhints.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -73,9 +74,20 @@ TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
 
 TfmTocsiner::~TfmTocsiner() {
     guarded([this] { FormDestroy(); });
+    // The controls go now, while this is still a whole TfmTocsiner: the one
+    // holding the focus loses it as it is destroyed, and its exit handler
+    // must meet the closed gate of guarded(), not a half-destroyed window.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 void TfmTocsiner::showErrorBox(const QString& text) noexcept {
+    // A file that refuses every write would raise one box per key written
+    // while the program starts: the first says it all.
+    if (m_startingUp) {
+        if (m_startupBoxShown)
+            return;
+        m_startupBoxShown = true;
+    }
     try {
         m_platform.errorBox(this, text);
     } catch (...) {
@@ -115,6 +127,19 @@ void TfmTocsiner::attachWindows(TfmMsg* msg, TfmAvtor* avtor, TfmWeek* week) {
         fmWeek->attachMain(this);
     attachAboutWindow();
     attachAlarmWindow();
+    m_startingUp = false;
+}
+
+template <class F> void TfmTocsiner::startupStep(F&& step) {
+    // A refused write does not stop start-up: the box is shown and start-up
+    // goes on with what was read, so the tasks are listed, the clock ticks
+    // and the tray icon is there. A read-only settings file must not leave a
+    // dead alarm clock.
+    try {
+        step();
+    } catch (const AppError& e) {
+        showErrorBox(e.message());
+    }
 }
 
 void TfmTocsiner::FormCreate() {
@@ -139,7 +164,7 @@ void TfmTocsiner::FormCreate() {
     m_schedule = std::make_unique<Schedule>(*m_settings, m_clock);
     // 8. The first write of a new file, so "Main" becomes its first section.
     move(x(), m_settings->ReadInteger(keys::MainSection, keys::Top, keys::DefaultTop));
-    m_settings->WriteInteger(keys::MainSection, keys::Top, y());
+    startupStep([this] { m_settings->WriteInteger(keys::MainSection, keys::Top, y()); });
     // 9. Not visible yet: FormResize writes nothing.
     move(m_settings->ReadInteger(keys::MainSection, keys::Left, keys::DefaultLeft), y());
     const int height =
@@ -155,17 +180,17 @@ void TfmTocsiner::FormCreate() {
     ui->cbStartHide->setChecked(m_settings->ReadBool(keys::MainSection, keys::HideOnStart, false));
     ui->cbAutoLoad->setChecked(m_settings->ReadBool(keys::MainSection, keys::Autoload, false));
     // 15. Brings the entry in line with the box, whatever its state.
-    cbAutoLoadClick();
+    startupStep([this] { cbAutoLoadClick(); });
     // 16.
     m_startHidden = ui->cbStartHide->isChecked();
     // 17. A second add (after step 12) changes nothing.
     CreateTrayIcon();
     // 18.
-    m_schedule->RecalcSchedule();
+    startupStep([this] { m_schedule->RecalcSchedule(); });
     // 19.
     CurrentTaskName.clear();
     // 20.
-    ApplySavedSort();
+    startupStep([this] { ApplySavedSort(); });
     // 21.
     startClock();
     if (ui->cbSound->currentIndex() > 0)
@@ -204,8 +229,9 @@ void TfmTocsiner::showAtStart() {
     }
     // Started hidden: only the tray icon. With no tray to come back from, a
     // minimised window instead, so the program is never out of reach.
-    if (!m_platform.isSystemTrayAvailable())
-        showMinimized();
+    if (!m_platform.isSystemTrayAvailable()) {
+        showIconic(this);
+    }
 }
 
 void TfmTocsiner::FormShow() {
@@ -264,7 +290,8 @@ void TfmTocsiner::setOuterSize(int width, int height) {
 }
 
 void TfmTocsiner::applyPendingOuterSize() {
-    if (!m_outerSizePending || !isVisible())
+    // A window mapped minimised waits: resizing it now would map it normal.
+    if (!m_outerSizePending || !isVisible() || isMinimized())
         return;
     const QSize frame = frameGeometry().size() - geometry().size();
     if (frame.isNull())
@@ -286,8 +313,11 @@ void TfmTocsiner::showEvent(QShowEvent* event) {
         // showing comes with pmiShowClick.
         if (!isMinimized())
             guarded([this] { FormShow(); });
+    }
+    // Also when a window mapped minimised is first restored. Under a window
+    // manager the frame extents arrive after mapping.
+    if (m_outerSizePending) {
         guarded([this] { applyPendingOuterSize(); });
-        // Under a window manager the frame extents arrive after mapping.
         QTimer::singleShot(300, this, [this] { guarded([this] { applyPendingOuterSize(); }); });
     }
 }

@@ -311,6 +311,9 @@ protected:
 private:
     void connectHandlers();
     void buildTrayMenu();
+    // One step of start-up that may write: a refused write shows its box and
+    // start-up goes on.
+    template <class F> void startupStep(F&& step);
     // Outer size (frame included), as the settings file keeps it.
     void setOuterSize(int width, int height);
     void applyPendingOuterSize();
@@ -334,6 +337,11 @@ private:
 
     bool m_secondCopy = false;
     bool m_startHidden = false;
+    // From the start-up sequence to the other windows' attachment: only the
+    // first error box is shown.
+    bool m_startingUp = true;
+    bool m_startupBoxShown = false;
+    // Shut-down has begun: no handler runs any more (see guarded()).
     bool m_destroyed = false;
     bool m_outerSizePending = false;
     bool m_adjustingFrame = false;
@@ -342,6 +350,11 @@ private:
 };
 
 template <class F> void TfmTocsiner::guarded(F&& handler) noexcept {
+    // Once shut-down has begun the settings file and the schedule are gone:
+    // a focus leaving a field as the controls are destroyed, a late timer or
+    // a tray message must find nothing to run.
+    if (m_destroyed)
+        return;
     try {
         handler();
     } catch (const AppError& e) {

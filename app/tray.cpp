@@ -63,8 +63,13 @@ void TfmTocsiner::TrayIconDoubleClick() {
 }
 
 void TfmTocsiner::TrayIconRightButtonUp(QPoint globalPos) {
-    // Qt's popup closes by itself on a click elsewhere, so the main window
-    // need not be brought forward first (it may well be hidden).
+    // The main window comes to the front first, where it is shown; a hidden
+    // or minimised one stays as it is. Qt's popup closes by itself on a click
+    // elsewhere.
+    if (isVisible() && !isMinimized()) {
+        raise();
+        activateWindow();
+    }
     pmIcon->popup(globalPos);
 }
 

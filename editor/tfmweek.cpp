@@ -2,6 +2,7 @@
 #include "ui_tfmweek.h"
 
 #include "tfmtocsiner.h"
+#include "windowhints.h"
 
 #include <QApplication>
 #include <QListWidgetItem>
@@ -16,6 +17,8 @@ TfmWeek::TfmWeek(QWidget* parent)
     setFixedSize(size());
     // Closing hides it; the program ends only with the main window.
     setAttribute(Qt::WA_QuitOnClose, false);
+    // The main window's is the program's one taskbar entry.
+    keepOutOfTaskbar(this);
     // Loading a week-day task shows it beside the editor; the keyboard stays
     // where the user works.
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -1,5 +1,6 @@
 #include "schedule.h"
 
+#include "apperror.h"
 #include "clock.h"
 #include "daycount.h"
 #include "keys.h"
@@ -7,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <exception>
 #include <utility>
 
 namespace {
@@ -61,12 +63,15 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
     EvTable.Dates.reserve(count);
     EvTable.Times.reserve(count);
 
-    // Entries are added only once complete, so a write refused half-way leaves
-    // a table of whole tasks and never an unfilled entry that looks like one.
-    try {
-        for (int i = 0; i < count; ++i) {
-            // A copy: the list is refilled by any recalculation this one leads to.
-            const QString name = SectionList.at(i);
+    // A refused write (a read-only settings file) does not end the table: the
+    // task goes in with what was read, the rest follow, and the first refusal
+    // is raised at the end. Entries are added only once complete, so no
+    // unfilled entry ever looks like a task.
+    std::exception_ptr refused;
+    for (int i = 0; i < count; ++i) {
+        // A copy: the list is refilled by any recalculation this one leads to.
+        const QString name = SectionList.at(i);
+        try {
             const double gap = m_settings.ReadTime(name, keys::TimeGap, 0.0);
             double t = m_settings.ReadTime(name, keys::Time, 0.0);
 
@@ -121,14 +126,20 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
             EvTable.Names.append(name);
             EvTable.Times.append(t);
             EvTable.Dates.append(d);
-            EvTable.Count = i + 1;
+            EvTable.Count = int(EvTable.Names.size());
+        } catch (const AppError&) {
+            if (!refused)
+                refused = std::current_exception();
+            EvTable.Names.append(name);
+            EvTable.Times.append(m_settings.ReadTime(name, keys::Time, 0.0));
+            EvTable.Dates.append(m_settings.ReadDate(name, keys::Date, m_clock.today()));
+            EvTable.Count = int(EvTable.Names.size());
         }
-    } catch (...) {
-        sortByTime(EvTable);
-        throw;
     }
 
     sortByTime(EvTable);
+    if (refused)
+        std::rethrow_exception(refused);
 }
 
 QString Schedule::weekDays(const QString& text, int baseDigit) {

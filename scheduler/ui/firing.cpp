@@ -260,10 +260,16 @@ void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
     }
     // 2. Next date; a countdown restarts and rebuilds the table.
     if (saved) {
-        if (byClock)
-            m_schedule->AdvanceFiredTask(name, dueDate);
-        else
-            m_schedule->AdvanceTaskDate(name, 0);
+        // A settings file that refuses the write shows its box; the task
+        // still fires.
+        try {
+            if (byClock)
+                m_schedule->AdvanceFiredTask(name, dueDate);
+            else
+                m_schedule->AdvanceTaskDate(name, 0);
+        } catch (const AppError& e) {
+            showErrorBox(e.message());
+        }
     }
     // 3. The editor shows the new date of its task. The picker's handlers run
     // on the user's leaving and closing it, not on a date set from here.

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -127,6 +128,7 @@ class TestAbout : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void helpStatesTheChimeRules();
     void init();
     void cleanup();
 
@@ -155,6 +157,20 @@ private Q_SLOTS:
 private:
     std::unique_ptr<Run> r;
 };
+
+void TestAbout::helpStatesTheChimeRules() {
+    // The guide's words on the hourly chime, as the program keeps them: a
+    // task's own sound is left out in the whole first minute of an hour, and
+    // the hour-count chimes are silent at midnight.
+    QString text = QString::fromUtf8(readFile(QStringLiteral(ZV_HELP_FILE)));
+    QVERIFY(!text.isEmpty());
+    text.replace(QRegularExpression(QStringLiteral("<[^>]*>")), QStringLiteral(" "));
+    text = text.simplified();
+    QVERIFY2(text.contains(QStringLiteral("в первую минуту часа")), "the first minute");
+    QVERIFY2(text.contains(QStringLiteral("чч:00:59")), "the minute's last second");
+    QVERIFY2(text.contains(QStringLiteral("в полночь — ни разу")), "midnight's silence");
+    QVERIFY2(!text.contains(QStringLiteral("назначенное ровно на начало часа")), "the old rule");
+}
 
 void TestAbout::init() {
     r = std::make_unique<Run>();

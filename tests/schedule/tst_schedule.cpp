@@ -75,7 +75,7 @@ private Q_SLOTS:
     void firedCountdownRestartsPastMidnight();
     void otherRuleMovesNothing();
     void thousandTasks();
-    void refusedWriteStopsWithWholeEntries();
+    void refusedWriteKeepsEveryTask();
 
 private:
     void setNow(QDate d, QTime t) { m_clock.set(d, t); }
@@ -631,7 +631,7 @@ void TestSchedule::thousandTasks() {
     }
 }
 
-void TestSchedule::refusedWriteStopsWithWholeEntries() {
+void TestSchedule::refusedWriteKeepsEveryTask() {
     // The store refuses to replace a read-only file, even for root.
     setNow(kTue, QTime(19, 0));
     writeFile(kMain + section(QStringLiteral("late")) + kv(keys::Date, dateText(today() + 2)) +
@@ -653,11 +653,14 @@ void TestSchedule::refusedWriteStopsWithWholeEntries() {
     QCOMPARE(error, QStringLiteral("Unable to write to ") + m_path);
     QCOMPARE(fileBytes(), before);
     QVERIFY(!schedule().ActEvArmed);
-    // The tasks finished before the refusal, sorted; nothing of the rest.
+    // Every task is in the table, sorted by time of day: the one whose move
+    // was refused with the date it has in the file, the ones after it as well.
     const TEvRec& t = schedule().EvTable;
     checkShape(t);
-    QCOMPARE(t.Names, (QStringList{QStringLiteral("early"), QStringLiteral("late")}));
-    QCOMPARE(t.Dates, (QList<double>{double(today() + 1), double(today() + 2)}));
+    QCOMPARE(t.Names, (QStringList{QStringLiteral("early"), QStringLiteral("after"),
+                                   QStringLiteral("due"), QStringLiteral("late")}));
+    QCOMPARE(t.Dates, (QList<double>{double(today() + 1), double(today() + 3), double(today() - 1),
+                                     double(today() + 2)}));
     QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0644) == 0);
 }
 

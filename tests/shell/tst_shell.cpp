@@ -90,6 +90,7 @@ private Q_SLOTS:
     void startupRestoresOptionsWithoutHandlersWhenUnchanged();
     void soundOutOfRangeLeavesNoSelection();
     void unwritableSettingsShowOneErrorBox();
+    void readOnlySettingsStillMakeAnAlarmClock();
     void secondCopyTouchesNothing_data();
     void secondCopyTouchesNothing();
     void resizeWritesOnlyWhileVisible();
@@ -234,9 +235,11 @@ void TestShell::unwritableSettingsShowOneErrorBox() {
     QCOMPARE(r->platform.boxes.size(), 1);
     QCOMPARE(r->platform.boxes.at(0).kind, FakePlatform::Box::Error);
     QVERIFY(r->platform.boxes.at(0).text.startsWith(QStringLiteral("Unable to write to ")));
-    // Start-up stopped at the refused write; the window is there all the same.
+    // Start-up went on past the refused write: the window, the tray icon and
+    // the clock are there.
     QVERIFY(r->main()->isVisible());
-    QVERIFY(r->platform.trayLog.isEmpty());
+    QVERIFY(r->main()->trayIcon() != nullptr && r->main()->trayIcon()->isAdded());
+    QVERIFY(r->main()->Timer1.isActive());
     r->stop();
     // Shut-down's refused writes (the picker's, then the main window's) each
     // show one box and end quietly.
@@ -245,6 +248,36 @@ void TestShell::unwritableSettingsShowOneErrorBox() {
         QCOMPARE(box.kind, FakePlatform::Box::Error);
         QVERIFY(box.text.startsWith(QStringLiteral("Unable to write to ")));
     }
+}
+
+void TestShell::readOnlySettingsStillMakeAnAlarmClock() {
+    // A read-only file with two tasks, one due five seconds after start and
+    // sorted by name: start-up's first write (Top) is refused.
+    r->writeIni("[Main]\nTop=7\nAutoRec=0\nSortBy=Name\n"
+                "[Zeta]\nTime=12:00:05\nDate=08.12.2026\nActiving=1\nMessage=Wake\n"
+                "[Alpha]\nTime=18:00:00\nDate=08.12.2026\nActiving=1\n");
+    QVERIFY(QFile::setPermissions(r->iniPath(), QFileDevice::ReadOwner | QFileDevice::ReadUser));
+    const QString before = r->ini();
+    r->startAndShow();
+    TfmTocsiner* w = r->main();
+    // One box for the whole start-up, then everything that was read.
+    QCOMPARE(r->platform.boxes.size(), 1);
+    QVERIFY(r->platform.boxes.at(0).text.startsWith(QStringLiteral("Unable to write to ")));
+    QCOMPARE(w->y(), 7);
+    auto* list = r->control<QListWidget>("clbEvents");
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Alpha")); // the saved sort order
+    QVERIFY(w->trayIcon() != nullptr && w->trayIcon()->isAdded());
+    QVERIFY(w->Timer1.isActive());
+    QVERIFY(!r->control<QLabel>("Label13")->text().isEmpty());
+    // The task fires on time: its new date cannot be stored (one more box),
+    // the alarm window shows all the same.
+    r->clock.set(QDate(2026, 12, 8), QTime(12, 0, 5, 200));
+    w->Timer1Timer();
+    QVERIFY(r->windows->fmMsg->isVisible());
+    QCOMPARE(r->windows->fmMsg->firedTaskName(), QStringLiteral("Zeta"));
+    QCOMPARE(r->platform.boxes.size(), 2);
+    QCOMPARE(r->ini(), before);
 }
 
 void TestShell::secondCopyTouchesNothing_data() {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// The signals that end a desktop session or a terminal run (SIGTERM, SIGHUP,
+// SIGINT) turned into a Qt signal on the user-interface thread, so the
+// program leaves through its ordinary shut-down instead of dying where it
+// stands. One instance per process; the default dispositions come back when
+// it goes.
+class ShutdownSignals final : public QObject {
+    Q_OBJECT
+public:
+    explicit ShutdownSignals(QObject* parent = nullptr);
+    ~ShutdownSignals() override;
+    ShutdownSignals(const ShutdownSignals&) = delete;
+    ShutdownSignals& operator=(const ShutdownSignals&) = delete;
+
+Q_SIGNALS:
+    // One of the signals arrived; a burst of them is reported once per
+    // handful, never lost.
+    void received(int signalNumber);
+
+private:
+    void readPending();
+
+    QSocketNotifier* m_notifier = nullptr;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+class QWidget;
+
+// The program has one taskbar entry, the main window's. Its other top-level
+// windows (the alarm window, the week-day picker, the About card) ask the
+// window manager to leave them out of the taskbar (the EWMH skip-taskbar
+// state) each time they are shown. They are deliberately not made transient
+// for the main window: a window manager that minimises or hides transients
+// with their owner would then keep the alarm window out of sight while the
+// main window is hidden to the tray or minimised.
+//
+// Only X11 has such a state a client may set; elsewhere this does nothing.
+void keepOutOfTaskbar(QWidget* window);
+
+// Shows the window minimised as the window manager sees it (WM_STATE Iconic
+// on X11): a state set before the native window exists stays Qt's own, and
+// the window would come up normal. Nothing may resize the window until it is
+// restored, or Qt maps it normal after all.
+void showIconic(QWidget* window);
