@@ -59,11 +59,11 @@ bool SystemTrayIcon::isSystemTrayAvailable() {
 }
 
 void SystemTrayIcon::add() {
-    // Away from X11 (a Wayland session) with no StatusNotifierItem host, Qt
-    // falls back to its X11 tray code, which can never dock there and only
-    // warns on the console: the program goes without an icon, as on any
-    // desktop without a tray.
-    if (QGuiApplication::platformName() != QLatin1String("xcb") && !isSystemTrayAvailable())
+    // On Wayland with no StatusNotifierItem host, Qt falls back to its X11
+    // tray code, which can never dock there and only warns on the console:
+    // the program goes without an icon, as on any desktop without a tray.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+        !isSystemTrayAvailable())
         return;
     m_icon->show();
 }
