@@ -1,6 +1,6 @@
 #include "icons.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -63,7 +63,8 @@ QIcon alarmClock() {
     static QIcon* painted = nullptr;
     if (painted == nullptr) {
         painted = new QIcon;
-        for (int size : {16, 22, 24, 32, 48, 64, 128})
+        // Up to 256, so a window icon at twice the size stays sharp.
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
             painted->addPixmap(alarmClock(size));
         qAddPostRoutine([] {
             delete painted;
@@ -74,7 +75,12 @@ QIcon alarmClock() {
 }
 
 QPixmap menuPicture(MenuPicture which, int size) {
-    QPixmap pm(size, size);
+    // Painted for the screen's pixels, so a scaled screen shows them sharp
+    // rather than blown up; the size stays in the layout's units.
+    const qreal dpr = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
+    const int device = qRound(size * dpr);
+    QPixmap pm(device, device);
+    pm.setDevicePixelRatio(dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);

@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QShowEvent>
 
 // The card's pictures are part of the program, as they were part of the form,
@@ -22,6 +23,15 @@ namespace {
 
 const QString kBackground = QStringLiteral(":/about/background.jpg");
 const QString kIllustration = QStringLiteral(":/about/illustration.bmp");
+// The same pictures drawn at twice the size, for screens scaled by two or more.
+const QString kBackground2x = QStringLiteral(":/about/background@2x.jpg");
+const QString kIllustration2x = QStringLiteral(":/about/illustration@2x.bmp");
+
+// The pictures' own pixel ratio: 2 where the screen has at least that many
+// pixels to the layout's one.
+qreal pictureRatio() {
+    return qApp->devicePixelRatio() >= 2.0 ? 2.0 : 1.0;
+}
 const QString kSiteUrl = QStringLiteral("https://zvonarka.example.org/");
 const QString kMail = QStringLiteral("korvel@example.org");
 
@@ -114,13 +124,18 @@ void TfmAvtor::setUpElements() {
 
     ui->Image2->setScaledContents(true);
     ui->Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    const QPixmap illustration = transparentBitmap(QImage(kIllustration));
+    const qreal ratio = pictureRatio();
+    QPixmap illustration = transparentBitmap(QImage(ratio > 1.0 ? kIllustration2x : kIllustration));
     if (!illustration.isNull()) {
-        const QSize fitted = fitProportionally(illustration.size(), ui->Image1->size());
-        ui->Image1->setPixmap(
-            fitted == illustration.size()
-                ? illustration
-                : illustration.scaled(fitted, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        illustration.setDevicePixelRatio(ratio);
+        const QSize logical = illustration.deviceIndependentSize().toSize();
+        const QSize fitted = fitProportionally(logical, ui->Image1->size());
+        if (fitted != logical) {
+            illustration =
+                illustration.scaled(fitted * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            illustration.setDevicePixelRatio(ratio);
+        }
+        ui->Image1->setPixmap(illustration);
     }
 }
 
@@ -138,7 +153,11 @@ bool TfmAvtor::loadBackground(const QByteArray& jpeg) {
         ui->Image2->setPixmap(QPixmap());
         return false;
     }
-    ui->Image2->setPixmap(QPixmap::fromImage(picture));
+    QPixmap pixmap = QPixmap::fromImage(picture);
+    // A picture twice the card's size is the sharp one for a scaled screen.
+    if (picture.width() >= 2 * width() && pictureRatio() > 1.0)
+        pixmap.setDevicePixelRatio(2.0);
+    ui->Image2->setPixmap(pixmap);
     return true;
 }
 
@@ -225,7 +244,7 @@ void TfmAvtor::dress() {
         return;
     m_dressed = true;
     setUpElements();
-    loadBackground(readResource(kBackground));
+    loadBackground(readResource(pictureRatio() > 1.0 ? kBackground2x : kBackground));
 }
 
 void TfmAvtor::showEvent(QShowEvent* event) {

@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 
 SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip)
@@ -12,7 +13,23 @@ SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip)
             [this](QSystemTrayIcon::ActivationReason reason) {
                 switch (reason) {
                 case QSystemTrayIcon::DoubleClick:
+                    m_lastTrigger.invalidate();
                     Q_EMIT doubleClicked();
+                    break;
+                case QSystemTrayIcon::Trigger:
+                    // StatusNotifierItem hosts (KDE Plasma, GNOME's AppIndicator
+                    // extension) report every click as a single activation and
+                    // never a double click: two within the desktop's double-click
+                    // interval are one. XEmbed trays report Trigger, DoubleClick,
+                    // which the case above keeps from counting twice.
+                    if (m_lastTrigger.isValid() &&
+                        m_lastTrigger.elapsed() <=
+                            QGuiApplication::styleHints()->mouseDoubleClickInterval()) {
+                        m_lastTrigger.invalidate();
+                        Q_EMIT doubleClicked();
+                    } else {
+                        m_lastTrigger.start();
+                    }
                     break;
                 case QSystemTrayIcon::Context:
                     if (QGuiApplication::mouseButtons() & Qt::RightButton) {
@@ -27,7 +44,7 @@ SystemTrayIcon::SystemTrayIcon(const QIcon& icon, const QString& tip)
                     }
                     break;
                 default:
-                    // A single click, the middle button: nothing.
+                    // The middle button: nothing.
                     break;
                 }
             });
@@ -42,6 +59,12 @@ bool SystemTrayIcon::isSystemTrayAvailable() {
 }
 
 void SystemTrayIcon::add() {
+    // On Wayland with no StatusNotifierItem host, Qt falls back to its X11
+    // tray code, which can never dock there and only warns on the console:
+    // the program goes without an icon, as on any desktop without a tray.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+        !isSystemTrayAvailable())
+        return;
     m_icon->show();
 }
 

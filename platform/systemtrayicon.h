@@ -2,6 +2,7 @@
 
 #include "platform.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QPointer>
 
@@ -9,7 +10,8 @@ class QSystemTrayIcon;
 
 // The tray icon on Qt's QSystemTrayIcon. Qt reports the right button on its
 // press (XEmbed trays) while the program reacts to its release, so a press
-// arms a watch for the release that follows.
+// arms a watch for the release that follows. Hosts that report only single
+// activations get their double click made of two of them.
 class SystemTrayIcon final : public TrayIcon {
     Q_OBJECT
 public:
@@ -30,4 +32,5 @@ private:
 
     QSystemTrayIcon* m_icon;
     bool m_watchingRelease = false;
+    QElapsedTimer m_lastTrigger; // the last single activation, while it may begin a double one
 };

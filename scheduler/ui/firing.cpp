@@ -260,15 +260,15 @@ void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
     }
     // 2. Next date; a countdown restarts and rebuilds the table.
     if (saved) {
-        // A settings file that refuses the write shows its box; the task
-        // still fires.
+        // A settings file that refuses the write shows its box once the
+        // tick has returned; the task still fires.
         try {
             if (byClock)
                 m_schedule->AdvanceFiredTask(name, dueDate);
             else
                 m_schedule->AdvanceTaskDate(name, 0);
         } catch (const AppError& e) {
-            showErrorBox(e.message());
+            showErrorBoxLater(e.message());
         }
     }
     // 3. The editor shows the new date of its task. The picker's handlers run

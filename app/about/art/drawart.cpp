@@ -1,6 +1,6 @@
-// Draws the About card's two pictures: the JPEG background (490 x 311) and
-// the illustration bitmap, whose bottom-left pixel gives its transparent
-// colour. Run by draw.sh; the results are committed beside about.qrc.
+// Draws the About card's two pictures, at their size and at twice it (@2x):
+// the JPEG background (490 x 311) and the illustration bitmap, whose bottom-left pixel gives its
+// transparent colour. Run by draw.sh; the results are committed beside about.qrc.
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -20,10 +20,11 @@ const QColor kKey(255, 0, 255);
 // and dark behind the yellow ones.
 constexpr int kHorizon = 206;
 
-QImage drawBackground() {
-    QImage img(490, 311, QImage::Format_RGB32);
+QImage drawBackground(int scale) {
+    QImage img(490 * scale, 311 * scale, QImage::Format_RGB32);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
 
     QLinearGradient sky(0, 0, 0, kHorizon + 20);
     sky.setColorAt(0.0, QColor(236, 244, 251));
@@ -94,11 +95,12 @@ void drawBell(QPainter& p, QPointF centre, qreal r, qreal tilt) {
     p.restore();
 }
 
-QImage drawIllustration() {
-    QImage art(230, 284, QImage::Format_ARGB32_Premultiplied);
+QImage drawIllustration(int scale) {
+    QImage art(230 * scale, 284 * scale, QImage::Format_ARGB32_Premultiplied);
     art.fill(Qt::transparent);
     QPainter p(&art);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
 
     const QPointF c(112, 158);
     const qreal R = 82;
@@ -198,7 +200,15 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
-    const bool ok = drawBackground().save(dir + QStringLiteral("/background.jpg"), "JPG", 90) &&
-                    drawIllustration().save(dir + QStringLiteral("/illustration.bmp"), "BMP");
+    // Each at its size and at twice it, for screens scaled by two.
+    bool ok = true;
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
+        ok = ok &&
+             drawBackground(scale).save(dir + QStringLiteral("/background%1.jpg").arg(suffix),
+                                        "JPG", 90) &&
+             drawIllustration(scale).save(dir + QStringLiteral("/illustration%1.bmp").arg(suffix),
+                                          "BMP");
+    }
     return ok ? 0 : 1;
 }
