@@ -99,6 +99,8 @@ void TfmTocsiner::alignClock() {
 }
 
 void TfmTocsiner::clockTick() {
+    if (m_destroyed)
+        return;
     // A box raised inside the tick would hold the clock still while it is
     // open (a timer is not re-entered): it is shown once the tick has returned.
     try {
@@ -121,7 +123,7 @@ void TfmTocsiner::showBoxLater(const QString& text, std::function<void()> box) {
     m_pendingBoxes.append(text);
     QTimer::singleShot(0, this, [this, text, box = std::move(box)] {
         m_pendingBoxes.removeOne(text);
-        box();
+        guarded(box);
     });
 }
 
