@@ -140,10 +140,10 @@ void TfmTocsiner::Timer1Timer() {
     // not lost to the tick a few milliseconds after it. After a suspend, a
     // long sound or a clock set forward or back, only from now on: what
     // passed meanwhile is not caught up.
-    const double at2 = double(today) + now;
-    const double gapMs = (at2 - m_lastTick) * daycount::kMsPerDay;
+    const double moment = double(today) + now;
+    const double gapMs = (moment - m_lastTick) * daycount::kMsPerDay;
     const bool inRhythm = m_lastTick >= 0.0 && gapMs > 0.0 && gapMs <= kRhythmMs;
-    m_lastTick = at2;
+    m_lastTick = moment;
     // The daily refresh, at the first tick of each day, whatever its second
     // and whether or not a task is armed: the dates that moved on overnight
     // are read afresh, so every repeating task is armed on each of its days.
