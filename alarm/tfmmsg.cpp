@@ -33,6 +33,12 @@ TfmMsg::TfmMsg(QWidget* parent)
     ui->setupUi(this);
     setObjectName(QStringLiteral("TfmMsg"));
     setFixedSize(size());
+    m_formSize = size();
+    m_formMsgX = ui->lMsg->x();
+    m_formMsgHeight = ui->lMsg->height();
+    for (QWidget* w : {static_cast<QWidget*>(ui->cbDeactive), static_cast<QWidget*>(ui->cbDel),
+                       static_cast<QWidget*>(ui->sbOk)})
+        m_formBelowMsg.append({w, w->y()});
     setAttribute(Qt::WA_QuitOnClose, false);
     // The main window's is the program's one taskbar entry.
     keepOutOfTaskbar(this);
@@ -151,10 +157,8 @@ void TfmMsg::FormShow() {
     // 1.
     ui->cbDeactive->setChecked(false);
     ui->cbDel->setChecked(false);
-    // 2. Characters, not UTF-16 units: a character outside the BMP counts once.
-    ui->lMsg->adjustSize();
-    const int chars = static_cast<int>(ui->lMsg->text().toUcs4().size());
-    ui->lMsg->move(messageLeft(frameGeometry().width(), chars), ui->lMsg->y());
+    // 2.
+    placeMessage();
     // 3, 4.
     Timer1.start();
     CountdownSeconds = kCountdownStart;
@@ -169,8 +173,44 @@ void TfmMsg::FormShow() {
     }
 }
 
+void TfmMsg::restoreFormLayout() {
+    ui->lMsg->setWordWrap(false);
+    ui->lMsg->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (const auto& [w, y] : std::as_const(m_formBelowMsg))
+        w->move(w->x(), y);
+    setFixedSize(m_formSize);
+}
+
+void TfmMsg::placeMessage() {
+    restoreFormLayout();
+    // Characters, not UTF-16 units: a character outside the BMP counts once.
+    ui->lMsg->adjustSize();
+    const int chars = static_cast<int>(ui->lMsg->text().toUcs4().size());
+    const int left = messageLeft(frameGeometry().width(), chars);
+    const int margin = m_formMsgX;
+    if (left >= 0 && left + ui->lMsg->width() <= width()) {
+        ui->lMsg->move(left, ui->lMsg->y());
+        return;
+    }
+    // The rule counts six pixels a character; a longer message would run off
+    // both edges of the window, and the message is what the alarm is for: it
+    // is broken into lines between the form's margins instead, and what lies
+    // below moves down with the extra lines.
+    ui->lMsg->setWordWrap(true);
+    ui->lMsg->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    const int width = m_formSize.width() - 2 * margin;
+    const int height = qMax(m_formMsgHeight, ui->lMsg->heightForWidth(width));
+    ui->lMsg->setGeometry(margin, ui->lMsg->y(), width, height);
+    const int extra = height - m_formMsgHeight;
+    for (const auto& [w, y] : std::as_const(m_formBelowMsg))
+        w->move(w->x(), y + extra);
+    setFixedSize(m_formSize.width(), m_formSize.height() + extra);
+}
+
 void TfmMsg::startSwitchOffMode() {
     m_switchOff = true;
+    // The countdown's line replaces the message's, so the form's own layout.
+    restoreFormLayout();
     CountdownSeconds = kCountdownStart;
     // The countdown takes the message's place on its line.
     ui->lMsg->hide();

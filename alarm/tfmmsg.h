@@ -84,6 +84,12 @@ private:
     template <class F> void guarded(F&& handler) noexcept;
     bool countdownRunning() const { return m_switchOff && Timer2.isActive(); }
     void startSwitchOffMode();
+    // Puts the message on its line by the centring rule when it fits the
+    // window there; otherwise breaks it into lines and makes the window as
+    // much taller.
+    void placeMessage();
+    // The form's own size and places, which a message of one line keeps.
+    void restoreFormLayout();
     // The first alarm that waited behind a countdown, now the window is free.
     void presentPending();
 
@@ -94,6 +100,10 @@ private:
         QString message;
     };
     QList<Pending> m_pending;
+    QSize m_formSize;
+    int m_formMsgX = 0;
+    int m_formMsgHeight = 0;
+    QList<QPair<QWidget*, int>> m_formBelowMsg;
 
     TfmTocsiner* m_main = nullptr;
     int m_action = 0;

@@ -1,8 +1,13 @@
 #include "programwindows.h"
 
+#include "compactstyle.h"
 #include "tfmavtor.h"
 #include "tfmmsg.h"
 #include "tfmweek.h"
+
+ProgramWindows::Style::Style() {
+    CompactStyle::install();
+}
 
 ProgramWindows::ProgramWindows(ShellContext context)
     : fmTocsiner(std::make_unique<TfmTocsiner>(std::move(context))) {

@@ -12,6 +12,11 @@ class TfmWeek;
 // About, week-day picker) and destroyed in the reverse order, so the picker
 // still finds the settings file open when it goes.
 class ProgramWindows final {
+    // Installs the windows' style before the first of them is made.
+    struct Style {
+        Style();
+    } m_style;
+
 public:
     explicit ProgramWindows(ShellContext context);
     ~ProgramWindows();

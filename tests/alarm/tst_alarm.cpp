@@ -327,8 +327,21 @@ void TestAlarm::messageIsCentredOnShow() {
     QCOMPARE(label("lMsg")->x(), TfmMsg::messageLeft(msg()->frameGeometry().width(), 10));
     QCOMPARE(label("lMsg")->y(), 9);
     QTest::mouseClick(okButton(), Qt::LeftButton);
+    // A message too long for its line is broken into lines inside the
+    // window, which grows by them; the next short one has the form back.
+    const QSize form = msg()->size();
+    const int okY = okButton()->y();
+    fire(QStringLiteral("Обед"), 0,
+         QStringLiteral("Пора обедать: суп уже на столе, второе греется, компот остывает"));
+    QCOMPARE(label("lMsg")->x(), 11);
+    QVERIFY(label("lMsg")->x() + label("lMsg")->width() <= msg()->width() - 11);
+    QVERIFY(msg()->height() > form.height());
+    QCOMPARE(okButton()->y() - okY, msg()->height() - form.height());
+    QTest::mouseClick(okButton(), Qt::LeftButton);
     fire(QStringLiteral("Обед"), 0, QStringLiteral("Ок"));
     QCOMPARE(label("lMsg")->x(), TfmMsg::messageLeft(msg()->frameGeometry().width(), 2));
+    QCOMPARE(msg()->size(), form);
+    QCOMPARE(okButton()->y(), okY);
 }
 
 void TestAlarm::firedTasksOpenTheWindowInTheirMode() {
