@@ -1,10 +1,8 @@
 #include "tfmmsg.h"
 #include "ui_tfmmsg.h"
 
-#include "eventchecklist.h"
+#include "handlerguard.h"
 #include "platform.h"
-#include "tfmtocsiner.h"
-#include "ui_tfmtocsiner.h"
 #include "windowhints.h"
 
 #include <QCloseEvent>
@@ -65,8 +63,8 @@ TfmMsg::TfmMsg(QWidget* parent)
 TfmMsg::~TfmMsg() = default;
 
 template <class F> void TfmMsg::guarded(F&& handler) noexcept {
-    if (m_main != nullptr) {
-        m_main->guarded(std::forward<F>(handler));
+    if (m_guard != nullptr) {
+        m_guard->run(std::forward<F>(handler));
         return;
     }
     try {
@@ -250,8 +248,8 @@ void TfmMsg::Timer2Timer() {
     // 3. The window stays as it is, with the zero count.
     if (CountdownSeconds == 0) {
         Timer2.stop();
-        if (m_main != nullptr)
-            m_main->platform().NT_Reboot(kSwitchOff);
+        if (m_platform != nullptr)
+            m_platform->NT_Reboot(kSwitchOff);
     }
 }
 
@@ -259,35 +257,18 @@ void TfmMsg::sbOkClick() {
     // 1, 2.
     Timer2.stop();
     hide();
-    if (m_main == nullptr) {
+    if (m_tasks == nullptr) {
         presentPending();
         return;
     }
     // 3.
     const QString name = firedTaskName();
-    EventCheckList* list = m_main->ui->clbEvents;
     // 4. The steps of clbEventsClickCheck, on the fired task's row.
-    if (ui->cbDeactive->isChecked()) {
-        const int row = list->rowOfNameAnyCase(name);
-        if (row >= 0) {
-            list->setChecked(row, false);
-            m_main->storeRowActiving(row);
-        }
-    }
+    if (ui->cbDeactive->isChecked())
+        m_tasks->switchOffTask(name);
     // 5. A task no longer listed is left alone, and so is the selection.
-    if (ui->cbDel->isChecked()) {
-        const int row = list->rowOfNameAnyCase(name);
-        if (row >= 0) {
-            list->clearSelection();
-            list->item(row)->setSelected(true);
-            m_main->pmiDelClick();
-        }
-    }
+    if (ui->cbDel->isChecked())
+        m_tasks->deleteTask(name);
     // The alarms that came while the countdown ran.
     presentPending();
-}
-
-void TfmTocsiner::attachAlarmWindow() {
-    if (fmMsg != nullptr)
-        fmMsg->attachMain(this);
 }

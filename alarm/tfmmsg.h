@@ -11,7 +11,21 @@ namespace Ui {
 class TfmMsg;
 }
 
-class TfmTocsiner;
+class HandlerGuard;
+class Platform;
+
+// What the alarm window's two options do to the fired task, through the task
+// list's own operations; the main window hands the task list's in.
+class AlarmTaskActions {
+public:
+    // Switches the task off as unticking its row does, where it is listed.
+    virtual void switchOffTask(const QString& name) = 0;
+    // Deletes the task as the list's menu does, where it is listed.
+    virtual void deleteTask(const QString& name) = 0;
+
+protected:
+    ~AlarmTaskActions() = default;
+};
 
 // The alarm window's caption is this prefix followed by the fired task's name;
 // the window reads the name back from its caption.
@@ -30,9 +44,13 @@ public:
     explicit TfmMsg(QWidget* parent = nullptr);
     ~TfmMsg() override;
 
-    // The main window whose task list the two options act on and whose
-    // platform switches the computer off.
-    void attachMain(TfmTocsiner* main) { m_main = main; }
+    // The task list the two options act on, the platform that switches the
+    // computer off and the guard its handlers run under; all null unties it.
+    void attachTasks(AlarmTaskActions* tasks, Platform* platform, HandlerGuard* guard) {
+        m_tasks = tasks;
+        m_platform = platform;
+        m_guard = guard;
+    }
 
     // Caption "Звонарька - " + name, and the action that decides the mode at
     // the next show from hidden.
@@ -105,7 +123,9 @@ private:
     int m_formMsgHeight = 0;
     QList<QPair<QWidget*, int>> m_formBelowMsg;
 
-    TfmTocsiner* m_main = nullptr;
+    AlarmTaskActions* m_tasks = nullptr;
+    Platform* m_platform = nullptr;
+    HandlerGuard* m_guard = nullptr;
     int m_action = 0;
     bool m_switchOff = false;
     // One for the whole program; set to 15 by each show from hidden.

@@ -3,11 +3,23 @@
 
 #include "clock.h"
 #include "daycount.h"
+#include "firing.h"
+#include "handlerguard.h"
+#include "helpandabout.h"
+#include "hourlychime.h"
+#include "instancelock.h"
 #include "keys.h"
 #include "platform.h"
 #include "schedule.h"
+#include "services.h"
 #include "settingsfile.h"
+#include "startupentry.h"
+#include "taskeditor.h"
+#include "tasklist.h"
+#include "tfmavtor.h"
+#include "tfmmsg.h"
 #include "tfmweek.h"
+#include "tray.h"
 #include "windowdrag.h"
 #include "windowhints.h"
 
@@ -26,10 +38,35 @@ const QString kCaption = QStringLiteral("Звонарька 2.5 by Korvel");
 
 } // namespace
 
+class TfmTocsiner::Links final : public TrayWindowLink, public AlarmTaskActions {
+public:
+    explicit Links(TfmTocsiner& w) : m_w(w) {}
+
+    void FormShow() override { m_w.FormShow(); }
+    void CloseAppClick() override { m_w.CloseAppClick(); }
+    void leaveEditor() override {
+        QWidget* list = m_w.ui->clbEvents;
+        if (list->isEnabled() && list->isVisible())
+            list->setFocus(Qt::OtherFocusReason);
+    }
+    void hideWeekPicker() override {
+        if (m_w.fmWeek != nullptr)
+            m_w.fmWeek->hide();
+    }
+    void switchOffTask(const QString& name) override { m_w.m_taskList->switchOffListedTask(name); }
+    void deleteTask(const QString& name) override { m_w.m_taskList->deleteListedTask(name); }
+
+private:
+    TfmTocsiner& m_w;
+};
+
 TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::TfmTocsiner>()), m_platform(context.platform),
-      m_clock(context.clock), m_formats(std::move(context.formats)),
-      m_workDir(std::move(context.workDir)) {
+    : QWidget(parent), ui(std::make_unique<Ui::TfmTocsiner>()),
+      m_guard(std::make_unique<HandlerGuard>([this](const QString& text) { showErrorBox(text); })),
+      m_services(std::make_unique<Services>(context.platform, context.clock,
+                                            std::move(context.formats), std::move(context.workDir),
+                                            *m_guard)),
+      m_links(std::make_unique<Links>(*this)) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("TfmTocsiner"));
 
@@ -55,8 +92,8 @@ TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
         l->setFont(f);
     }
     // The date picker shows the user's short date, today until a task is loaded.
-    ui->OnAirDate->setDisplayFormat(m_formats.shortDateFormat);
-    ui->OnAirDate->setDate(daycount::toDate(m_clock.today()));
+    ui->OnAirDate->setDisplayFormat(formats().shortDateFormat);
+    ui->OnAirDate->setDate(daycount::toDate(clock().today()));
     {
         QFont f = ui->OnAirDate->font();
         f.setStretch(75);
@@ -64,19 +101,16 @@ TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
     }
     ui->plAppCtrl->hide();
 
-    Timer1.setInterval(1000);
-    Timer2.setInterval(3590000);
-
-    buildTrayMenu();
+    makeFeatures();
     connectHandlers();
-    guarded([this] { FormCreate(); });
+    m_guard->run([this] { FormCreate(); });
 }
 
 TfmTocsiner::~TfmTocsiner() {
-    guarded([this] { FormDestroy(); });
+    m_guard->run([this] { FormDestroy(); });
     // The controls go now, while this is still a whole TfmTocsiner: the one
     // holding the focus loses it as it is destroyed, and its exit handler
-    // must meet the closed gate of guarded(), not a half-destroyed window.
+    // must meet the closed guard, not a half-destroyed window.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
@@ -89,44 +123,102 @@ void TfmTocsiner::showErrorBox(const QString& text) noexcept {
         m_startupBoxShown = true;
     }
     try {
-        m_platform.errorBox(this, text);
+        platform().errorBox(this, text);
     } catch (...) {
         // The box itself failed: nothing more can be shown.
     }
 }
 
+SettingsFile* TfmTocsiner::settings() const {
+    return m_services->settingsIfOpen();
+}
+
+Schedule* TfmTocsiner::schedule() const {
+    return m_services->scheduleIfOpen();
+}
+
+Platform& TfmTocsiner::platform() const {
+    return m_services->platform();
+}
+
+const Clock& TfmTocsiner::clock() const {
+    return m_services->clock();
+}
+
+const RegionalFormats& TfmTocsiner::formats() const {
+    return m_services->formats();
+}
+
+TrayIcon* TfmTocsiner::trayIcon() const {
+    return m_tray->trayIcon();
+}
+
+QMenu* TfmTocsiner::trayMenu() const {
+    return m_tray->trayMenu();
+}
+
+void TfmTocsiner::makeFeatures() {
+    Services& s = *m_services;
+    m_tray = std::make_unique<Tray>(s, this, *m_links,
+                                    Tray::Controls{ui->Ok, ui->cbStayOnTop, ui->cbStartHide});
+    m_startupEntry = std::make_unique<StartupEntry>(s, this, ui->cbAutoLoad);
+    m_chime = std::make_unique<HourlyChime>(s, ui->cbSound);
+    m_firing = std::make_unique<Firing>(
+        s, *m_chime,
+        Firing::Controls{this, ui->clbEvents, ui->evName, ui->Label1, ui->Label13, ui->lbEvName,
+                         ui->lbEvTime, ui->cbCalculate, ui->sbTestEv, ui->sbCalculate,
+                         ui->TimeImage, ui->Button1, ui->Memo1, ui->Memo2, ui->L10},
+        [this] { return m_taskList->currentTaskName(); });
+    m_about = std::make_unique<HelpAndAbout>(s, this, ui->sbHelp, ui->sbAbout,
+                                             [this] { m_links->hideWeekPicker(); });
+    m_taskList = std::make_unique<TaskList>(
+        s, *m_firing,
+        TaskList::Controls{this, ui->clbEvents, ui->evName, ui->sbSaveEvent, ui->sbNewEv,
+                           ui->lbSort, ui->lbEvName, ui->lbEvTime});
+    m_editor = std::make_unique<TaskEditor>(
+        s, *m_taskList,
+        TaskEditor::Controls{
+            this,         ui->sbSaveEvent, ui->edTime,    ui->cbHours, ui->rgChoose, ui->plAppCtrl,
+            ui->edApp,    ui->sbOpenDlg,   ui->cbEvSound, ui->udOnes,  ui->edOnes,   ui->edMsg,
+            ui->rgDays,   ui->OnAirDate,   ui->edDay,     ui->lbDay,   ui->evName,   ui->lbEvName,
+            ui->lbEvTime, ui->cbARec,      ui->clbEvents});
+    m_taskList->setEditor(m_editor.get());
+}
+
 void TfmTocsiner::connectHandlers() {
-    connect(ui->CloseApp, &QToolButton::clicked, this,
-            [this] { guarded([this] { CloseAppClick(); }); });
-    connect(ui->Ok, &QToolButton::clicked, this, [this] { guarded([this] { OkClick(); }); });
-    connect(ui->cbARec, &QCheckBox::toggled, this, [this] { guarded([this] { cbARecClick(); }); });
-    connect(ui->cbStayOnTop, &QCheckBox::toggled, this,
-            [this] { guarded([this] { cbStayOnTopClick(); }); });
-    connect(ui->cbStartHide, &QCheckBox::toggled, this,
-            [this] { guarded([this] { cbStartHideClick(); }); });
-    connect(ui->cbAutoLoad, &QCheckBox::toggled, this,
-            [this] { guarded([this] { cbAutoLoadClick(); }); });
-    connect(ui->LShow, &ClickLabel::clicked, this, [this] { guarded([this] { LShowClick(); }); });
-    connect(&Timer1, &QTimer::timeout, this, [this] { clockTick(); });
-    // A drop-down's handler runs for the user's choices only, not for start-up's.
-    connect(ui->cbSound, &QComboBox::activated, this,
-            [this] { guarded([this] { cbSoundChange(); }); });
-    connect(&Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
-    connectFiringHandlers();
-    connectAboutHandlers();
-    connectEditor();
-    connectTaskList();
+    const auto run = [this](void (TfmTocsiner::*handler)()) {
+        return [this, handler] { m_guard->run([this, handler] { (this->*handler)(); }); };
+    };
+    connect(ui->CloseApp, &QToolButton::clicked, this, run(&TfmTocsiner::CloseAppClick));
+    connect(ui->cbARec, &QCheckBox::toggled, this, run(&TfmTocsiner::cbARecClick));
+    connect(ui->LShow, &ClickLabel::clicked, this, run(&TfmTocsiner::LShowClick));
+    // What the firing tells the editor and the alarm window. The alarm
+    // window exists from start-up to the end; a main window alone (before
+    // the others are made) still does its part of the firing.
+    connect(m_firing.get(), &Firing::taskDateAdvanced, this,
+            [this](const QString& name) { m_editor->followTaskDate(name); });
+    connect(m_firing.get(), &Firing::dayBegan, this, [this] { m_editor->showTodaysWeekDay(); });
+    connect(m_firing.get(), &Firing::alarm, this,
+            [this](const QString& name, int action, const QString* message, bool show) {
+                if (fmMsg != nullptr)
+                    fmMsg->present(name, action, message, show);
+            });
 }
 
 void TfmTocsiner::attachWindows(TfmMsg* msg, TfmAvtor* avtor, TfmWeek* week) {
     fmMsg = msg;
     fmAvtor = avtor;
     fmWeek = week;
+    m_editor->attachWeekPicker(fmWeek);
     // The picker's FormCreate: it takes its place and pin from the settings.
     if (fmWeek != nullptr)
-        fmWeek->attachMain(this);
-    attachAboutWindow();
-    attachAlarmWindow();
+        fmWeek->attachEditor(m_editor.get(), m_guard.get());
+    m_about->attachAboutWindow(fmAvtor);
+    if (fmAvtor != nullptr)
+        fmAvtor->attachMainWindow(this, &platform(), m_guard.get(),
+                                  [this] { m_tray->pmiShowClick(); });
+    if (fmMsg != nullptr)
+        fmMsg->attachTasks(m_links.get(), &platform(), m_guard.get());
     m_startingUp = false;
 }
 
@@ -144,7 +236,7 @@ template <class F> void TfmTocsiner::startupStep(F&& step) {
 
 void TfmTocsiner::FormCreate() {
     // 1. One copy per desktop: a second one ends before it reads or writes anything.
-    m_instance = m_platform.claimInstance();
+    m_instance = platform().claimInstance();
     if (!m_instance) {
         m_secondCopy = true;
         return;
@@ -152,71 +244,66 @@ void TfmTocsiner::FormCreate() {
     // 2.
     setWindowTitle(kCaption);
     // 3. The masked field holds the 24-hour form its mask allows, whatever the locale.
-    ui->edTime->setText(daycount::toTime(m_clock.timeNow()).toString(QStringLiteral("HH:mm:ss")));
+    ui->edTime->setText(daycount::toTime(clock().timeNow()).toString(QStringLiteral("HH:mm:ss")));
     // 4.
     ui->clbEvents->setToolTip(QStringLiteral("Задания, отмеченные галочкой, будут выполнены.\n"
                                              "Ближайшее активное задание выделено."));
     ui->clbEvents->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    // 5, 6.
-    m_settings = std::make_unique<SettingsFile>(
-        chooseSettingsPath(m_workDir, m_platform.userName()), m_formats, m_clock);
-    // 7. The schedule owns the section list and the schedule table.
-    m_schedule = std::make_unique<Schedule>(*m_settings, m_clock);
+    // 5-7. The settings file, and the schedule over it.
+    m_services->open(chooseSettingsPath(m_services->workDir(), platform().userName()));
+    SettingsFile& settings = m_services->settings();
     // 8. The first write of a new file, so "Main" becomes its first section.
-    move(x(), m_settings->ReadInteger(keys::MainSection, keys::Top, keys::DefaultTop));
-    startupStep([this] { m_settings->WriteInteger(keys::MainSection, keys::Top, y()); });
+    move(x(), settings.ReadInteger(keys::MainSection, keys::Top, keys::DefaultTop));
+    startupStep([&] { settings.WriteInteger(keys::MainSection, keys::Top, y()); });
     // 9. Not visible yet: FormResize writes nothing.
-    move(m_settings->ReadInteger(keys::MainSection, keys::Left, keys::DefaultLeft), y());
-    const int height =
-        m_settings->ReadInteger(keys::MainSection, keys::Height, keys::DefaultHeight);
-    const int width = m_settings->ReadInteger(keys::MainSection, keys::Width, keys::DefaultWidth);
+    move(settings.ReadInteger(keys::MainSection, keys::Left, keys::DefaultLeft), y());
+    const int height = settings.ReadInteger(keys::MainSection, keys::Height, keys::DefaultHeight);
+    const int width = settings.ReadInteger(keys::MainSection, keys::Width, keys::DefaultWidth);
     setOuterSize(width, height);
     // 10. Out of range leaves no selection; no handler runs.
-    const int sound = m_settings->ReadInteger(keys::MainSection, keys::Sound, keys::DefaultSound);
+    const int sound = settings.ReadInteger(keys::MainSection, keys::Sound, keys::DefaultSound);
     ui->cbSound->setCurrentIndex(sound >= 0 && sound < ui->cbSound->count() ? sound : -1);
     // 11-14. A changed box runs its own handler, which writes the key back.
-    ui->cbARec->setChecked(m_settings->ReadBool(keys::MainSection, keys::AutoRec, false));
-    ui->cbStayOnTop->setChecked(m_settings->ReadBool(keys::MainSection, keys::StayOnTop, false));
-    ui->cbStartHide->setChecked(m_settings->ReadBool(keys::MainSection, keys::HideOnStart, false));
-    ui->cbAutoLoad->setChecked(m_settings->ReadBool(keys::MainSection, keys::Autoload, false));
+    ui->cbARec->setChecked(settings.ReadBool(keys::MainSection, keys::AutoRec, false));
+    ui->cbStayOnTop->setChecked(settings.ReadBool(keys::MainSection, keys::StayOnTop, false));
+    ui->cbStartHide->setChecked(settings.ReadBool(keys::MainSection, keys::HideOnStart, false));
+    ui->cbAutoLoad->setChecked(settings.ReadBool(keys::MainSection, keys::Autoload, false));
     // 15. Brings the entry in line with the box, whatever its state.
-    startupStep([this] { cbAutoLoadClick(); });
+    startupStep([this] { m_startupEntry->cbAutoLoadClick(); });
     // 16.
     m_startHidden = ui->cbStartHide->isChecked();
     // 17. A second add (after step 12) changes nothing.
-    CreateTrayIcon();
+    m_tray->CreateTrayIcon();
     // 18.
-    startupStep([this] { m_schedule->RecalcSchedule(); });
+    startupStep([this] { m_services->schedule().RecalcSchedule(); });
     // 19.
-    CurrentTaskName.clear();
+    m_taskList->setCurrentTaskName(QString());
     // 20.
-    startupStep([this] { ApplySavedSort(); });
+    startupStep([this] { m_taskList->ApplySavedSort(); });
     // 21.
-    startClock();
+    m_firing->startClock();
     if (ui->cbSound->currentIndex() > 0)
-        ArmHourlyChime();
-    ui->Label13->setText(m_formats.formatDate(m_clock.today()));
+        m_chime->ArmHourlyChime();
+    ui->Label13->setText(formats().formatDate(clock().today()));
 }
 
 void TfmTocsiner::FormDestroy() {
-    if (m_destroyed)
-        return;
-    m_destroyed = true;
+    // No handler runs from here on (see HandlerGuard).
+    m_guard->close();
     // 1. Start-up stopped at its first step: nothing was opened.
     if (windowTitle().isEmpty())
         return;
-    Timer1.stop();
-    Timer2.stop();
+    m_firing->Timer1().stop();
+    m_chime->stop();
     // 2.
-    DeleteTrayIcon();
+    m_tray->DeleteTrayIcon();
     // 3. Also when hidden: the position it had when it was last shown.
-    if (m_settings) {
-        m_settings->WriteInteger(keys::MainSection, keys::Left, x());
-        m_settings->WriteInteger(keys::MainSection, keys::Top, y());
+    if (SettingsFile* settings = m_services->settingsIfOpen()) {
+        settings->WriteInteger(keys::MainSection, keys::Left, x());
+        settings->WriteInteger(keys::MainSection, keys::Top, y());
     }
     // 4.
-    m_schedule.reset();
-    m_settings.reset();
+    m_services->close();
     m_instance.reset();
 }
 
@@ -229,7 +316,7 @@ void TfmTocsiner::showAtStart() {
     }
     // Started hidden: only the tray icon. With no tray to come back from, a
     // minimised window instead, so the program is never out of reach.
-    if (!m_platform.isSystemTrayAvailable()) {
+    if (!platform().isSystemTrayAvailable()) {
         showIconic(this);
     }
 }
@@ -240,11 +327,11 @@ void TfmTocsiner::FormShow() {
 }
 
 void TfmTocsiner::FormResize() {
-    if (!isVisible() || !m_settings || m_adjustingFrame)
+    if (!isVisible() || !m_services->isOpen() || m_adjustingFrame)
         return;
     const QRect outer = frameGeometry();
-    m_settings->WriteInteger(keys::MainSection, keys::Height, outer.height());
-    m_settings->WriteInteger(keys::MainSection, keys::Width, outer.width());
+    m_services->settings().WriteInteger(keys::MainSection, keys::Height, outer.height());
+    m_services->settings().WriteInteger(keys::MainSection, keys::Width, outer.width());
 }
 
 void TfmTocsiner::FormMouseDown(Qt::MouseButton button, QPoint pos) {
@@ -268,7 +355,7 @@ void TfmTocsiner::CloseAppClick() {
 }
 
 void TfmTocsiner::cbARecClick() {
-    m_settings->WriteBool(keys::MainSection, keys::AutoRec, ui->cbARec->isChecked());
+    m_services->settings().WriteBool(keys::MainSection, keys::AutoRec, ui->cbARec->isChecked());
 }
 
 void TfmTocsiner::LShowClick() {
@@ -312,24 +399,25 @@ void TfmTocsiner::showEvent(QShowEvent* event) {
         // A window started minimised for want of a tray counts as hidden: its
         // showing comes with pmiShowClick.
         if (!isMinimized())
-            guarded([this] { FormShow(); });
+            m_guard->run([this] { FormShow(); });
     }
     // Also when a window mapped minimised is first restored. Under a window
     // manager the frame extents arrive after mapping.
     if (m_outerSizePending) {
-        guarded([this] { applyPendingOuterSize(); });
-        QTimer::singleShot(300, this, [this] { guarded([this] { applyPendingOuterSize(); }); });
+        m_guard->run([this] { applyPendingOuterSize(); });
+        QTimer::singleShot(300, this,
+                           [this] { m_guard->run([this] { applyPendingOuterSize(); }); });
     }
 }
 
 void TfmTocsiner::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    guarded([this] { FormResize(); });
+    m_guard->run([this] { FormResize(); });
 }
 
 void TfmTocsiner::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    guarded([this] { applyPendingOuterSize(); });
+    m_guard->run([this] { applyPendingOuterSize(); });
 }
 
 void TfmTocsiner::mousePressEvent(QMouseEvent* event) {

@@ -1,16 +1,23 @@
 // The repeat rule of the task editor: every N days from a date, or on chosen
 // week-days with the picker window; and the picker's place and pin.
-#include "tfmtocsiner.h"
-#include "ui_tfmtocsiner.h"
+#include "taskeditor.h"
 #include "ui_tfmweek.h"
 
 #include "clock.h"
 #include "daycount.h"
 #include "keys.h"
 #include "platform.h"
+#include "radiogroup.h"
 #include "schedule.h"
+#include "services.h"
 #include "settingsfile.h"
 #include "tfmweek.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 
 namespace {
 
@@ -19,79 +26,81 @@ const QString kDateBeforeToday = QStringLiteral(
 
 } // namespace
 
-void TfmTocsiner::rgDaysClick() {
-    const int rule = ui->rgDays->itemIndex();
+void TaskEditor::rgDaysClick() {
+    const int rule = ui.rgDays->itemIndex();
     // 1, 2. Only a change into week-day mode shows the picker; nothing here
     // hides it.
     if (rule == 1 && fmWeek != nullptr &&
-        (CurrentTaskName.isEmpty() ||
-         m_settings->ReadInteger(CurrentTaskName, keys::DayOrWeek, 0) == 0))
+        (m_taskList.currentTaskName().isEmpty() ||
+         m_s.settings().ReadInteger(m_taskList.currentTaskName(), keys::DayOrWeek, 0) == 0))
         fmWeek->show();
     // 3. "Week" and "Date" stay as they are.
     if (autoRecording()) {
-        m_settings->WriteInteger(CurrentTaskName, keys::DayOrWeek, rule);
+        m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::DayOrWeek, rule);
         reschedule();
     }
 }
 
-void TfmTocsiner::OnAirDateCloseUp() {
+void TaskEditor::OnAirDateCloseUp() {
     // Only a warning: the date stays as picked.
-    if (daycount::fromDate(ui->OnAirDate->date()) < m_clock.today())
-        m_platform.information(this, kDateBeforeToday);
+    if (daycount::fromDate(ui.OnAirDate->date()) < m_s.clock().today())
+        m_s.platform().information(ui.window, kDateBeforeToday);
 }
 
-void TfmTocsiner::OnAirDateExit() {
+void TaskEditor::OnAirDateExit() {
     // The field commits a half-typed date (or goes back to its last whole one)
     // only in its own focus-out, which comes after this handler: commit it
     // first, so that what is stored is what the user typed and the reload
     // below cannot overwrite the typing.
-    ui->OnAirDate->interpretText();
+    ui.OnAirDate->interpretText();
     if (!autoRecording())
         return;
-    m_settings->WriteDate(CurrentTaskName, keys::Date, daycount::fromDate(ui->OnAirDate->date()));
+    m_s.settings().WriteDate(m_taskList.currentTaskName(), keys::Date,
+                             daycount::fromDate(ui.OnAirDate->date()));
     // The schedule moves a date of today or earlier on; the picker then shows
     // the day the task will really fire.
     reschedule();
-    ui->OnAirDate->setDate(
-        daycount::toDate(m_settings->ReadDate(CurrentTaskName, keys::Date, m_clock.today())));
+    ui.OnAirDate->setDate(daycount::toDate(
+        m_s.settings().ReadDate(m_taskList.currentTaskName(), keys::Date, m_s.clock().today())));
 }
 
-bool TfmTocsiner::edDayKeyPress(QChar key) {
-    if (key == u'\x1b' && !CurrentTaskName.isEmpty())
-        ui->edDay->setText(
-            m_settings->ReadKeyword(CurrentTaskName, keys::Day, QStringLiteral("1")));
+bool TaskEditor::edDayKeyPress(QChar key) {
+    if (key == u'\x1b' && !m_taskList.currentTaskName().isEmpty())
+        ui.edDay->setText(m_s.settings().ReadKeyword(m_taskList.currentTaskName(), keys::Day,
+                                                     QStringLiteral("1")));
     return (key >= u'0' && key <= u'9') || key == u'\b';
 }
 
-void TfmTocsiner::edDayExit() {
+void TaskEditor::edDayExit() {
     // Every 0 days would never come round: like the repeat count, it is 1.
-    if (ui->edDay->text().toInt() < 1)
-        ui->edDay->setText(QStringLiteral("1"));
+    if (ui.edDay->text().toInt() < 1)
+        ui.edDay->setText(QStringLiteral("1"));
     if (!autoRecording())
         return;
-    const QString day = ui->edDay->text();
+    const QString day = ui.edDay->text();
     // A new N restarts the interval from today.
-    if (day != m_settings->ReadKeyword(CurrentTaskName, keys::Day, QStringLiteral("1")))
-        m_settings->WriteDate(CurrentTaskName, keys::Date, m_clock.today());
-    m_settings->WriteString(CurrentTaskName, keys::Day, day);
+    if (day !=
+        m_s.settings().ReadKeyword(m_taskList.currentTaskName(), keys::Day, QStringLiteral("1")))
+        m_s.settings().WriteDate(m_taskList.currentTaskName(), keys::Date, m_s.clock().today());
+    m_s.settings().WriteString(m_taskList.currentTaskName(), keys::Day, day);
     reschedule();
-    ui->OnAirDate->setDate(
-        daycount::toDate(m_settings->ReadDate(CurrentTaskName, keys::Date, m_clock.today())));
+    ui.OnAirDate->setDate(daycount::toDate(
+        m_s.settings().ReadDate(m_taskList.currentTaskName(), keys::Date, m_s.clock().today())));
 }
 
-QString TfmTocsiner::weekToSave() const {
-    if (WeekString.isEmpty() && ui->rgDays->itemIndex() == 1)
-        return QString(QChar(u'0' + daycount::weekDayDigit(m_clock.today())));
+QString TaskEditor::weekToSave() const {
+    if (WeekString.isEmpty() && ui.rgDays->itemIndex() == 1)
+        return QString(QChar(u'0' + daycount::weekDayDigit(m_s.clock().today())));
     return WeekString;
 }
 
-void TfmTocsiner::WriteWeek() {
+void TaskEditor::WriteWeek() {
     if (fmWeek == nullptr)
         return;
     // 1-3. In week-day mode an empty choice means today.
-    const int today = m_clock.today();
+    const int today = m_s.clock().today();
     const int todayDigit = daycount::weekDayDigit(today);
-    const bool weekDays = ui->rgDays->itemIndex() == 1;
+    const bool weekDays = ui.rgDays->itemIndex() == 1;
     QString week = fmWeek->tickedDays();
     if (week.isEmpty() && weekDays)
         week = QString(QChar(u'0' + todayDigit));
@@ -100,12 +109,13 @@ void TfmTocsiner::WriteWeek() {
     if (!autoRecording())
         return;
     // 5.
-    m_settings->WriteString(CurrentTaskName, keys::Week, week);
+    m_s.settings().WriteString(m_taskList.currentTaskName(), keys::Week, week);
     // 6. The next chosen day from today on; today itself only while the
     // task's time is still ahead.
     if (weekDays) {
-        const double now = m_clock.timeNow();
-        const double taskTime = m_settings->ReadTime(CurrentTaskName, keys::Time, now);
+        const double now = m_s.clock().timeNow();
+        const double taskTime =
+            m_s.settings().ReadTime(m_taskList.currentTaskName(), keys::Time, now);
         const int first = week.front().unicode() - u'0';
         const int last = week.back().unicode() - u'0';
         int next = today + 7 - todayDigit + first;
@@ -118,35 +128,44 @@ void TfmTocsiner::WriteWeek() {
                 }
             }
         }
-        m_settings->WriteDate(CurrentTaskName, keys::Date, next);
-        ui->OnAirDate->setDate(daycount::toDate(next));
+        m_s.settings().WriteDate(m_taskList.currentTaskName(), keys::Date, next);
+        ui.OnAirDate->setDate(daycount::toDate(next));
     }
     // 7.
     reschedule();
 }
 
-void TfmTocsiner::LoadWeekSets() {
+void TaskEditor::LoadWeekSets() {
     if (fmWeek == nullptr)
         return;
-    const int left =
-        m_settings->ReadInteger(keys::MainSection, keys::WeekLeft, x() + keys::WeekLeftOffset);
-    const int top =
-        m_settings->ReadInteger(keys::MainSection, keys::WeekTop, y() + keys::WeekTopOffset);
+    const int left = m_s.settings().ReadInteger(keys::MainSection, keys::WeekLeft,
+                                                ui.window->x() + keys::WeekLeftOffset);
+    const int top = m_s.settings().ReadInteger(keys::MainSection, keys::WeekTop,
+                                               ui.window->y() + keys::WeekTopOffset);
     fmWeek->move(left, top);
-    fmWeek->ui->cbHold->setChecked(m_settings->ReadBool(keys::MainSection, keys::WeekHold, false));
+    fmWeek->ui->cbHold->setChecked(
+        m_s.settings().ReadBool(keys::MainSection, keys::WeekHold, false));
     showTodaysWeekDay();
 }
 
-void TfmTocsiner::showTodaysWeekDay() {
+void TaskEditor::showTodaysWeekDay() {
     if (fmWeek != nullptr)
-        ui->lbDay->setText(
-            fmWeek->ui->clbWeek->item(daycount::weekDayDigit(m_clock.today()))->text());
+        ui.lbDay->setText(
+            fmWeek->ui->clbWeek->item(daycount::weekDayDigit(m_s.clock().today()))->text());
 }
 
-void TfmTocsiner::SaveWeekSets() {
-    if (fmWeek == nullptr || !m_settings)
+void TaskEditor::SaveWeekSets() {
+    if (fmWeek == nullptr || !m_s.isOpen())
         return;
-    m_settings->WriteInteger(keys::MainSection, keys::WeekLeft, fmWeek->x());
-    m_settings->WriteInteger(keys::MainSection, keys::WeekTop, fmWeek->y());
-    m_settings->WriteBool(keys::MainSection, keys::WeekHold, fmWeek->isPinned());
+    m_s.settings().WriteInteger(keys::MainSection, keys::WeekLeft, fmWeek->x());
+    m_s.settings().WriteInteger(keys::MainSection, keys::WeekTop, fmWeek->y());
+    m_s.settings().WriteBool(keys::MainSection, keys::WeekHold, fmWeek->isPinned());
+}
+
+void TaskEditor::followTaskDate(const QString& name) {
+    // The picker's handlers run on the user's leaving and closing it, not on
+    // a date set from here.
+    if (name == m_taskList.currentTaskName())
+        ui.OnAirDate->setDate(
+            daycount::toDate(m_s.settings().ReadDate(name, keys::Date, m_s.clock().today())));
 }

@@ -1,21 +1,31 @@
 // The task editor: loading a task into the fields, saving it, and the fields'
 // own handlers with auto-record.
-#include "tfmtocsiner.h"
-#include "ui_tfmtocsiner.h"
+#include "taskeditor.h"
 
 #include "clock.h"
 #include "daycount.h"
+#include "eventchecklist.h"
 #include "focushandlers.h"
+#include "handlerguard.h"
 #include "keys.h"
 #include "maskedtimeedit.h"
 #include "platform.h"
+#include "radiogroup.h"
 #include "schedule.h"
+#include "services.h"
 #include "settingsfile.h"
 #include "tfmweek.h"
+#include "updown.h"
 
 #include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -38,63 +48,65 @@ QString newTaskMarker() {
 
 } // namespace
 
-void TfmTocsiner::connectEditor() {
+TaskEditor::TaskEditor(Services& services, TaskList& taskList, const Controls& controls,
+                       QObject* parent)
+    : QObject(parent), m_s(services), m_taskList(taskList), ui(controls) {
     auto* focus = new FocusHandlers(this);
-    auto run = [this](void (TfmTocsiner::*handler)()) {
-        return [this, handler] { guarded([this, handler] { (this->*handler)(); }); };
+    const auto run = [this](void (TaskEditor::*handler)()) {
+        return [this, handler] { m_s.guard().run([this, handler] { (this->*handler)(); }); };
     };
 
-    connect(ui->sbSaveEvent, &QToolButton::clicked, this, run(&TfmTocsiner::sbSaveEventClick));
+    connect(ui.sbSaveEvent, &QToolButton::clicked, this, run(&TaskEditor::sbSaveEventClick));
 
-    connect(ui->edTime, &MaskedTimeEdit::exited, this, run(&TfmTocsiner::edTimeExit));
-    connect(ui->edTime, &MaskedTimeEdit::invalidInput, this,
-            [this](const QString& message) { showErrorBox(message); });
+    connect(ui.edTime, &MaskedTimeEdit::exited, this, run(&TaskEditor::edTimeExit));
+    connect(ui.edTime, &MaskedTimeEdit::invalidInput, this,
+            [this](const QString& message) { m_s.guard().showErrorBox(message); });
 
-    connect(ui->cbHours, &QCheckBox::toggled, this, run(&TfmTocsiner::cbHoursClick));
-    focus->watch(ui->cbHours, {}, run(&TfmTocsiner::cbHoursExit));
+    connect(ui.cbHours, &QCheckBox::toggled, this, run(&TaskEditor::cbHoursClick));
+    focus->watch(ui.cbHours, {}, run(&TaskEditor::cbHoursExit));
 
-    connect(ui->rgChoose, &RadioGroup::itemIndexChanged, this, run(&TfmTocsiner::rgChooseClick));
-    focus->watch(ui->rgChoose, {}, run(&TfmTocsiner::rgChooseExit));
+    connect(ui.rgChoose, &RadioGroup::itemIndexChanged, this, run(&TaskEditor::rgChooseClick));
+    focus->watch(ui.rgChoose, {}, run(&TaskEditor::rgChooseExit));
 
-    connect(ui->sbOpenDlg, &QToolButton::clicked, this, run(&TfmTocsiner::sbOpenDlgClick));
-    new EventHook(ui->edApp, [this](QObject*, QEvent* event) {
+    connect(ui.sbOpenDlg, &QToolButton::clicked, this, run(&TaskEditor::sbOpenDlgClick));
+    new EventHook(ui.edApp, [this](QObject*, QEvent* event) {
         if (event->type() == QEvent::MouseButtonDblClick) {
-            guarded([this] { edAppDblClick(); });
+            m_s.guard().run([this] { edAppDblClick(); });
             return true;
         }
         return false;
     });
-    focus->watch(ui->edApp, {}, run(&TfmTocsiner::edAppExit));
+    focus->watch(ui.edApp, {}, run(&TaskEditor::edAppExit));
 
     // The user's choices only: loading a task sets the sound silently.
-    connect(ui->cbEvSound, &QComboBox::activated, this, run(&TfmTocsiner::cbEvSoundChange));
+    connect(ui.cbEvSound, &QComboBox::activated, this, run(&TaskEditor::cbEvSoundChange));
 
-    connect(ui->udOnes, &UpDown::clicked, this, run(&TfmTocsiner::udOnesClick));
-    connect(ui->edOnes, &QLineEdit::textChanged, this, run(&TfmTocsiner::edOnesChange));
-    focus->watch(ui->edOnes, {}, run(&TfmTocsiner::edOnesExit));
+    connect(ui.udOnes, &UpDown::clicked, this, run(&TaskEditor::udOnesClick));
+    connect(ui.edOnes, &QLineEdit::textChanged, this, run(&TaskEditor::edOnesChange));
+    focus->watch(ui.edOnes, {}, run(&TaskEditor::edOnesExit));
 
-    focus->watch(ui->edMsg, run(&TfmTocsiner::edMsgEnter), run(&TfmTocsiner::edMsgExit));
+    focus->watch(ui.edMsg, run(&TaskEditor::edMsgEnter), run(&TaskEditor::edMsgExit));
 
     // The repeat rule.
-    connect(ui->rgDays, &RadioGroup::itemIndexChanged, this, run(&TfmTocsiner::rgDaysClick));
-    focus->watch(ui->OnAirDate, {}, run(&TfmTocsiner::OnAirDateExit));
+    connect(ui.rgDays, &RadioGroup::itemIndexChanged, this, run(&TaskEditor::rgDaysClick));
+    focus->watch(ui.OnAirDate, {}, run(&TaskEditor::OnAirDateExit));
     // The calendar is a popup of its own; its closing is the close-up. The
     // field makes it when it first drops down, which only a press on the
     // field can start: it is hooked at the first press, rather than built at
     // start-up for every run.
-    new EventHook(ui->OnAirDate, [this, hooked = false](QObject*, QEvent* event) mutable {
+    new EventHook(ui.OnAirDate, [this, hooked = false](QObject*, QEvent* event) mutable {
         const QEvent::Type type = event->type();
         if (hooked || (type != QEvent::MouseButtonPress && type != QEvent::KeyPress))
             return false;
         hooked = true;
-        new EventHook(ui->OnAirDate->calendarWidget()->window(), [this](QObject*, QEvent* e) {
+        new EventHook(ui.OnAirDate->calendarWidget()->window(), [this](QObject*, QEvent* e) {
             if (e->type() == QEvent::Hide)
-                guarded([this] { OnAirDateCloseUp(); });
+                m_s.guard().run([this] { OnAirDateCloseUp(); });
             return false;
         });
         return false;
     });
-    new EventHook(ui->edDay, [this](QObject*, QEvent* event) {
+    new EventHook(ui.edDay, [this](QObject*, QEvent* event) {
         if (event->type() != QEvent::KeyPress)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -107,54 +119,54 @@ void TfmTocsiner::connectEditor() {
         if (key->text().isEmpty() || key->key() == Qt::Key_Delete)
             return false;
         bool keep = false;
-        guarded([&] { keep = edDayKeyPress(key->text().at(0)); });
+        m_s.guard().run([&] { keep = edDayKeyPress(key->text().at(0)); });
         return !keep;
     });
-    focus->watch(ui->edDay, {}, run(&TfmTocsiner::edDayExit));
+    focus->watch(ui.edDay, {}, run(&TaskEditor::edDayExit));
 }
 
-bool TfmTocsiner::autoRecording() const {
-    return ui->cbARec->isChecked() && !CurrentTaskName.isEmpty();
+bool TaskEditor::autoRecording() const {
+    return ui.cbARec->isChecked() && !m_taskList.currentTaskName().isEmpty();
 }
 
-void TfmTocsiner::reschedule() {
-    m_schedule->RecalcSchedule();
-    ApplySavedSort();
+void TaskEditor::reschedule() {
+    m_s.schedule().RecalcSchedule();
+    m_taskList.ApplySavedSort();
 }
 
-void TfmTocsiner::refreshEvTime() {
-    if (!CurrentTaskName.isEmpty())
-        ui->lbEvTime->setText(m_formats.formatTime(
-            m_settings->ReadTime(CurrentTaskName, keys::Time, m_clock.timeNow())));
+void TaskEditor::refreshEvTime() {
+    if (!m_taskList.currentTaskName().isEmpty())
+        ui.lbEvTime->setText(m_s.formats().formatTime(m_s.settings().ReadTime(
+            m_taskList.currentTaskName(), keys::Time, m_s.clock().timeNow())));
 }
 
-void TfmTocsiner::writeCountdownEnd(const QString& task, double end) {
+void TaskEditor::writeCountdownEnd(const QString& task, double end) {
     // The task fires on its date at its time: the date is the day the end
     // falls on, today or tomorrow, whatever it was before; the time as the
     // schedule keeps a countdown's end (an end on midnight exactly is one
     // second after it, since 00:00:00 means "not started").
     const Schedule::CountdownEnd at = Schedule::countdownEnd(end, 0.0);
-    m_settings->WriteTime(task, keys::Time, at.time);
-    m_settings->WriteDate(task, keys::Date, m_clock.today() + at.days);
+    m_s.settings().WriteTime(task, keys::Time, at.time);
+    m_s.settings().WriteDate(task, keys::Date, m_s.clock().today() + at.days);
 }
 
-void TfmTocsiner::ShowEvent(const QString& name) {
-    SettingsFile& f = *m_settings;
-    const int today = m_clock.today();
+void TaskEditor::ShowEvent(const QString& name) {
+    SettingsFile& f = m_s.settings();
+    const int today = m_s.clock().today();
     const bool newTask = name == newTaskMarker();
     // 1-3. The repeat rule; a changed group runs rgDaysClick.
-    ui->OnAirDate->setDate(daycount::toDate(f.ReadDate(name, keys::Date, today)));
+    ui.OnAirDate->setDate(daycount::toDate(f.ReadDate(name, keys::Date, today)));
     // Every 0 days counts as every day, in the field as in the schedule.
     const QString day = f.ReadKeyword(name, keys::Day, QStringLiteral("1"));
-    ui->edDay->setText(day.toInt() < 1 ? QStringLiteral("1") : day);
-    ui->rgDays->setItemIndex(f.ReadInteger(name, keys::DayOrWeek, 0));
+    ui.edDay->setText(day.toInt() < 1 ? QStringLiteral("1") : day);
+    ui.rgDays->setItemIndex(f.ReadInteger(name, keys::DayOrWeek, 0));
     // 4, 5. The picker follows the rule, unless it is pinned open. It gets
     // the task's days even while hidden, and they become the pending week
     // string: what the picker shows, whenever it shows, is what "Ok" saves.
     const QString week = f.ReadKeyword(name, keys::Week, QString());
     WeekString = week;
     if (fmWeek != nullptr) {
-        const int rule = ui->rgDays->itemIndex();
+        const int rule = ui.rgDays->itemIndex();
         if (rule == 0 && !fmWeek->isPinned())
             fmWeek->hide();
         else if (rule == 1 && !fmWeek->isVisible())
@@ -165,69 +177,69 @@ void TfmTocsiner::ShowEvent(const QString& name) {
     // 6. A changed countdown box runs cbHoursClick first.
     const double gap = f.ReadTime(name, keys::TimeGap, 0.0);
     if (gap > 0) {
-        ui->cbHours->setChecked(true);
-        ui->edTime->setTimeValue(gap);
+        ui.cbHours->setChecked(true);
+        ui.edTime->setTimeValue(gap);
     } else {
-        ui->cbHours->setChecked(false);
-        ui->edTime->setTimeValue(f.ReadTime(name, keys::Time, m_clock.timeNow()));
+        ui.cbHours->setChecked(false);
+        ui.edTime->setTimeValue(f.ReadTime(name, keys::Time, m_s.clock().timeNow()));
     }
     // 7, 8.
-    ui->edMsg->setText(f.ReadString(name, keys::Message, QString()));
+    ui.edMsg->setText(f.ReadString(name, keys::Message, QString()));
     if (!newTask)
-        ui->clbEvents->setFocus(Qt::OtherFocusReason);
+        ui.clbEvents->setFocus(Qt::OtherFocusReason);
     // 9, 10. A changed action runs rgChooseClick.
-    ui->rgChoose->setItemIndex(f.ReadInteger(name, keys::Action, 0));
-    if (ui->rgChoose->itemIndex() == kAppAction)
-        ui->edApp->setText(f.ReadString(name, keys::App, QString()));
+    ui.rgChoose->setItemIndex(f.ReadInteger(name, keys::Action, 0));
+    if (ui.rgChoose->itemIndex() == kAppAction)
+        ui.edApp->setText(f.ReadString(name, keys::App, QString()));
     // 11. Out of range leaves no selection.
     const int sound = f.ReadInteger(name, keys::Sound, 0);
-    ui->cbEvSound->setCurrentIndex(sound >= 0 && sound < ui->cbEvSound->count() ? sound : -1);
+    ui.cbEvSound->setCurrentIndex(sound >= 0 && sound < ui.cbEvSound->count() ? sound : -1);
     // 12.
-    ui->udOnes->setPosition(f.ReadInteger(name, keys::Ones, 1));
-    ui->edOnes->setText(QString::number(ui->udOnes->position()));
+    ui.udOnes->setPosition(f.ReadInteger(name, keys::Ones, 1));
+    ui.edOnes->setText(QString::number(ui.udOnes->position()));
     // 13, 14.
-    ui->lbEvName->setText(name);
+    ui.lbEvName->setText(name);
     if (!newTask) {
-        ui->lbEvTime->setText(
-            m_formats.formatTime(f.ReadTime(name, keys::Time, m_clock.timeNow())));
-        ui->evName->setEditText(name);
+        ui.lbEvTime->setText(
+            m_s.formats().formatTime(f.ReadTime(name, keys::Time, m_s.clock().timeNow())));
+        ui.evName->setEditText(name);
     } else {
-        ui->lbEvTime->clear();
-        CurrentTaskName.clear();
+        ui.lbEvTime->clear();
+        m_taskList.setCurrentTaskName(QString());
         // A new task is named after its time, at first the current time.
-        ui->evName->setEditText(ui->edTime->timeText());
-        ui->lbEvName->clear();
-        ui->OnAirDate->setDate(daycount::toDate(today));
-        ui->edDay->setText(QStringLiteral("1"));
+        ui.evName->setEditText(ui.edTime->timeText());
+        ui.lbEvName->clear();
+        ui.OnAirDate->setDate(daycount::toDate(today));
+        ui.edDay->setText(QStringLiteral("1"));
         // A new task starts from what the picker shows: no day.
         WeekString.clear();
         if (fmWeek != nullptr)
             fmWeek->ClearAllDays();
     }
     // 15.
-    ui->sbSaveEvent->setEnabled(true);
+    ui.sbSaveEvent->setEnabled(true);
 }
 
-void TfmTocsiner::sbSaveEventClick() {
+void TaskEditor::sbSaveEventClick() {
     // 1. Leading blanks and control characters go; trailing ones stay.
-    QString name = ui->evName->currentText();
+    QString name = ui.evName->currentText();
     qsizetype lead = 0;
     while (lead < name.size() && name.at(lead) <= u' ')
         ++lead;
     name.remove(0, lead);
     if (name.isEmpty()) {
-        m_platform.errorBox(this, kEmptyName);
+        m_s.platform().errorBox(ui.window, kEmptyName);
         return;
     }
     // The settings section is no task: a task under its name would rewrite
     // the program's options.
     if (SettingsFile::sameSection(name, keys::MainSection)) {
-        m_platform.errorBox(this, kMainTaken);
+        m_s.platform().errorBox(ui.window, kMainTaken);
         return;
     }
     // The time is checked before anything is written, so a bad time leaves
     // no half-written task behind.
-    const double fieldTime = ui->edTime->timeValue();
+    const double fieldTime = ui.edTime->timeValue();
 
     // 2, 3. The file matches section names without regard to case or to the
     // blanks around them, so such a name would overwrite that task: ask for
@@ -235,70 +247,70 @@ void TfmTocsiner::sbSaveEventClick() {
     bool active = true;
     // A copy: while the question is open the clock may fire a countdown,
     // whose restart refills the schedule's section list.
-    const QStringList sections = m_schedule->SectionList;
+    const QStringList sections = m_s.schedule().SectionList;
     for (const QString& existing : sections) {
         if (!SettingsFile::sameSection(existing, name))
             continue;
-        if (!m_platform.question(this, kNameExists))
+        if (!m_s.platform().question(ui.window, kNameExists))
             return;
         const QList<QListWidgetItem*> items =
-            ui->clbEvents->findItems(existing, Qt::MatchFixedString);
-        active = items.isEmpty() ? m_settings->ReadBool(existing, keys::Activing, true)
+            ui.clbEvents->findItems(existing, Qt::MatchFixedString);
+        active = items.isEmpty() ? m_s.settings().ReadBool(existing, keys::Activing, true)
                                  : items.constFirst()->checkState() == Qt::Checked;
         break;
     }
 
     // 4. The keys in their order.
-    SettingsFile& f = *m_settings;
+    SettingsFile& f = m_s.settings();
     f.WriteBool(name, keys::Activing, active);
-    f.WriteDate(name, keys::Date, daycount::fromDate(ui->OnAirDate->date()));
-    f.WriteInteger(name, keys::DayOrWeek, ui->rgDays->itemIndex());
+    f.WriteDate(name, keys::Date, daycount::fromDate(ui.OnAirDate->date()));
+    f.WriteInteger(name, keys::DayOrWeek, ui.rgDays->itemIndex());
     // Every 0 days would never come round: like the repeat count, it is 1.
-    if (ui->edDay->text().toInt() < 1)
-        ui->edDay->setText(QStringLiteral("1"));
-    f.WriteString(name, keys::Day, ui->edDay->text());
+    if (ui.edDay->text().toInt() < 1)
+        ui.edDay->setText(QStringLiteral("1"));
+    f.WriteString(name, keys::Day, ui.edDay->text());
     // In week-day mode no day chosen means today, as when the picker is left.
     f.WriteString(name, keys::Week, weekToSave());
-    if (ui->cbHours->isChecked()) {
+    if (ui.cbHours->isChecked()) {
         f.WriteTime(name, keys::TimeGap, fieldTime);
-        writeCountdownEnd(name, m_clock.timeNow() + fieldTime);
+        writeCountdownEnd(name, m_s.clock().timeNow() + fieldTime);
     } else {
         f.DeleteKey(name, keys::TimeGap);
         f.WriteTime(name, keys::Time, fieldTime);
     }
-    f.WriteString(name, keys::Message, ui->edMsg->text());
-    const int action = ui->rgChoose->itemIndex();
+    f.WriteString(name, keys::Message, ui.edMsg->text());
+    const int action = ui.rgChoose->itemIndex();
     f.WriteInteger(name, keys::Action, action);
     if (action == kAppAction)
-        f.WriteString(name, keys::App, ui->edApp->text());
-    f.WriteInteger(name, keys::Sound, ui->cbEvSound->currentIndex());
-    f.WriteInteger(name, keys::Ones, ui->udOnes->position());
+        f.WriteString(name, keys::App, ui.edApp->text());
+    f.WriteInteger(name, keys::Sound, ui.cbEvSound->currentIndex());
+    f.WriteInteger(name, keys::Ones, ui.udOnes->position());
 
     // 5. A task saved as new becomes the current one only when chosen.
     reschedule();
     ShowEvent(name);
 }
 
-void TfmTocsiner::edTimeExit() {
+void TaskEditor::edTimeExit() {
     // 1. A check of the text: "24:00:00" fails, "12:75:00" passes here.
-    const QString text = ui->edTime->timeText();
+    const QString text = ui.edTime->timeText();
     if (text > QStringLiteral("23:59:59")) {
-        ui->edTime->takeFocusBack();
-        m_platform.errorBox(this, kOutOfRange);
+        ui.edTime->takeFocusBack();
+        m_s.platform().errorBox(ui.window, kOutOfRange);
         return;
     }
     // 2.
-    const QString boxName = ui->evName->currentText();
+    const QString boxName = ui.evName->currentText();
     if (boxName.isEmpty() || boxName == kDefaultName) {
-        ui->evName->setEditText(text);
-        ui->sbSaveEvent->setEnabled(true);
+        ui.evName->setEditText(text);
+        ui.sbSaveEvent->setEnabled(true);
     }
     // 3. A changed interval moves the end of the running countdown by the
     // change; it does not start the countdown again.
     if (autoRecording()) {
-        SettingsFile& f = *m_settings;
-        const double value = ui->edTime->timeValue();
-        if (ui->cbHours->isChecked()) {
+        SettingsFile& f = m_s.settings();
+        const double value = ui.edTime->timeValue();
+        if (ui.cbHours->isChecked()) {
             // The running countdown started at its end less its interval:
             // today, or yesterday when that time of day is still to come
             // (it runs past midnight). The new end is that start plus the
@@ -306,17 +318,18 @@ void TfmTocsiner::edTimeExit() {
             // today's again. Whole milliseconds, as the file's times are.
             const auto ms = [](double v) { return std::llround(v * daycount::kMsPerDay); };
             const qint64 day = ms(1.0);
-            const qint64 now = ms(m_clock.timeNow());
-            const qint64 endBefore = ms(f.ReadTime(CurrentTaskName, keys::Time, 0.0));
-            const qint64 gapBefore = ms(f.ReadTime(CurrentTaskName, keys::TimeGap, 0.0));
+            const qint64 now = ms(m_s.clock().timeNow());
+            const qint64 endBefore = ms(f.ReadTime(m_taskList.currentTaskName(), keys::Time, 0.0));
+            const qint64 gapBefore =
+                ms(f.ReadTime(m_taskList.currentTaskName(), keys::TimeGap, 0.0));
             qint64 start = ((endBefore - gapBefore) % day + day) % day;
             if (start > now)
                 start -= day;
             const double end = double(start + ms(value)) / daycount::kMsPerDay;
-            writeCountdownEnd(CurrentTaskName, end);
-            f.WriteTime(CurrentTaskName, keys::TimeGap, value);
+            writeCountdownEnd(m_taskList.currentTaskName(), end);
+            f.WriteTime(m_taskList.currentTaskName(), keys::TimeGap, value);
         } else {
-            f.WriteTime(CurrentTaskName, keys::Time, value);
+            f.WriteTime(m_taskList.currentTaskName(), keys::Time, value);
         }
     }
     // 4, 5. Also when nothing was written.
@@ -324,105 +337,111 @@ void TfmTocsiner::edTimeExit() {
     reschedule();
 }
 
-void TfmTocsiner::cbHoursClick() {
-    if (ui->cbHours->isChecked()) {
-        ui->edTime->clear();
-        ui->edTime->setText(QStringLiteral("00:00:00"));
+void TaskEditor::cbHoursClick() {
+    if (ui.cbHours->isChecked()) {
+        ui.edTime->clear();
+        ui.edTime->setText(QStringLiteral("00:00:00"));
     } else {
-        ui->edTime->setTimeValue(m_clock.timeNow());
+        ui.edTime->setTimeValue(m_s.clock().timeNow());
     }
 }
 
-void TfmTocsiner::cbHoursExit() {
+void TaskEditor::cbHoursExit() {
     if (autoRecording()) {
-        SettingsFile& f = *m_settings;
-        if (ui->cbHours->isChecked()) {
+        SettingsFile& f = m_s.settings();
+        if (ui.cbHours->isChecked()) {
             // The interval as typed; the countdown starts now.
-            f.WriteString(CurrentTaskName, keys::TimeGap, ui->edTime->timeText());
-            writeCountdownEnd(CurrentTaskName, m_clock.timeNow() + ui->edTime->timeValue());
+            f.WriteString(m_taskList.currentTaskName(), keys::TimeGap, ui.edTime->timeText());
+            writeCountdownEnd(m_taskList.currentTaskName(),
+                              m_s.clock().timeNow() + ui.edTime->timeValue());
         } else {
-            f.DeleteKey(CurrentTaskName, keys::TimeGap);
-            f.WriteTime(CurrentTaskName, keys::Time, ui->edTime->timeValue());
+            f.DeleteKey(m_taskList.currentTaskName(), keys::TimeGap);
+            f.WriteTime(m_taskList.currentTaskName(), keys::Time, ui.edTime->timeValue());
         }
     }
     refreshEvTime();
     reschedule();
 }
 
-void TfmTocsiner::rgChooseClick() {
-    const int action = ui->rgChoose->itemIndex();
+void TaskEditor::rgChooseClick() {
+    const int action = ui.rgChoose->itemIndex();
     if (autoRecording())
-        m_settings->WriteInteger(CurrentTaskName, keys::Action, action);
-    ui->plAppCtrl->setVisible(action == kAppAction);
-    ui->edApp->setText(CurrentTaskName.isEmpty()
-                           ? QString()
-                           : m_settings->ReadString(CurrentTaskName, keys::App, QString()));
+        m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Action, action);
+    ui.plAppCtrl->setVisible(action == kAppAction);
+    ui.edApp->setText(
+        m_taskList.currentTaskName().isEmpty()
+            ? QString()
+            : m_s.settings().ReadString(m_taskList.currentTaskName(), keys::App, QString()));
 }
 
-void TfmTocsiner::rgChooseExit() {
+void TaskEditor::rgChooseExit() {
     if (autoRecording())
-        m_settings->WriteInteger(CurrentTaskName, keys::Action, ui->rgChoose->itemIndex());
+        m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Action,
+                                    ui.rgChoose->itemIndex());
 }
 
-void TfmTocsiner::OpenDlg() {
+void TaskEditor::OpenDlg() {
     // The root of the file system, as the other system's dialog opened in "C:\".
-    const QString path = m_platform.getOpenFileName(this, QStringLiteral("/"));
+    const QString path = m_s.platform().getOpenFileName(ui.window, QStringLiteral("/"));
     if (!path.isEmpty())
-        ui->edApp->setText(path);
+        ui.edApp->setText(path);
     // Picked or not, the field's text is recorded.
     if (autoRecording())
-        m_settings->WriteString(CurrentTaskName, keys::App, ui->edApp->text());
+        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::App, ui.edApp->text());
 }
 
-void TfmTocsiner::edAppDblClick() {
+void TaskEditor::edAppDblClick() {
     OpenDlg();
 }
 
-void TfmTocsiner::sbOpenDlgClick() {
+void TaskEditor::sbOpenDlgClick() {
     OpenDlg();
 }
 
-void TfmTocsiner::edAppExit() {
+void TaskEditor::edAppExit() {
     if (autoRecording())
-        m_settings->WriteString(CurrentTaskName, keys::App, ui->edApp->text());
+        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::App, ui.edApp->text());
 }
 
-void TfmTocsiner::cbEvSoundChange() {
+void TaskEditor::cbEvSoundChange() {
     if (autoRecording())
-        m_settings->WriteInteger(CurrentTaskName, keys::Sound, ui->cbEvSound->currentIndex());
+        m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Sound,
+                                    ui.cbEvSound->currentIndex());
 }
 
-void TfmTocsiner::udOnesClick() {
-    ui->edOnes->setText(QString::number(ui->udOnes->position()));
+void TaskEditor::udOnesClick() {
+    ui.edOnes->setText(QString::number(ui.udOnes->position()));
     if (autoRecording())
-        m_settings->WriteInteger(CurrentTaskName, keys::Ones, ui->udOnes->position());
+        m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Ones,
+                                    ui.udOnes->position());
 }
 
-void TfmTocsiner::edOnesChange() {
-    const QString text = ui->edOnes->text();
+void TaskEditor::edOnesChange() {
+    const QString text = ui.edOnes->text();
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     if (!ok)
         throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(text));
     // The arrows start at 1: a typed 0 becomes their lowest value.
-    if (value < ui->udOnes->minimum()) {
-        ui->edOnes->setText(QString::number(ui->udOnes->minimum()));
+    if (value < ui.udOnes->minimum()) {
+        ui.edOnes->setText(QString::number(ui.udOnes->minimum()));
         return;
     }
-    ui->udOnes->setPosition(value);
+    ui.udOnes->setPosition(value);
 }
 
-void TfmTocsiner::edOnesExit() {
+void TaskEditor::edOnesExit() {
     if (autoRecording())
-        m_settings->WriteInteger(CurrentTaskName, keys::Ones, ui->udOnes->position());
+        m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Ones,
+                                    ui.udOnes->position());
 }
 
-void TfmTocsiner::edMsgEnter() {
-    m_platform.activateKeyboardLayout(kRussianLayout);
+void TaskEditor::edMsgEnter() {
+    m_s.platform().activateKeyboardLayout(kRussianLayout);
 }
 
-void TfmTocsiner::edMsgExit() {
-    m_platform.activateKeyboardLayout(kEnglishLayout);
+void TaskEditor::edMsgExit() {
+    m_s.platform().activateKeyboardLayout(kEnglishLayout);
     if (autoRecording())
-        m_settings->WriteString(CurrentTaskName, keys::Message, ui->edMsg->text());
+        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::Message, ui.edMsg->text());
 }

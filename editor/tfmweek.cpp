@@ -1,7 +1,8 @@
 #include "tfmweek.h"
 #include "ui_tfmweek.h"
 
-#include "tfmtocsiner.h"
+#include "handlerguard.h"
+#include "taskeditor.h"
 #include "windowhints.h"
 
 #include <QApplication>
@@ -29,18 +30,21 @@ TfmWeek::TfmWeek(QWidget* parent)
 }
 
 TfmWeek::~TfmWeek() {
-    if (m_main != nullptr) {
+    if (m_editor != nullptr) {
         qApp->removeEventFilter(this);
         FormDestroy();
     }
 }
 
-void TfmWeek::attachMain(TfmTocsiner* main) {
-    if (m_main != nullptr)
+void TfmWeek::attachEditor(TaskEditor* editor, HandlerGuard* guard) {
+    if (m_editor != nullptr)
         qApp->removeEventFilter(this);
-    m_main = main;
-    if (m_main == nullptr)
+    m_editor = editor;
+    m_guard = guard;
+    if (m_editor == nullptr || m_guard == nullptr) {
+        m_editor = nullptr;
         return;
+    }
     // Sees a press in another window before that window does: the lost
     // activation is handled before the click that caused it.
     qApp->installEventFilter(this);
@@ -74,18 +78,18 @@ QString TfmWeek::tickedDays() const {
 }
 
 void TfmWeek::FormCreate() {
-    if (m_main != nullptr)
-        m_main->guarded([this] { m_main->LoadWeekSets(); });
+    if (m_editor != nullptr)
+        m_guard->run([this] { m_editor->LoadWeekSets(); });
 }
 
 void TfmWeek::FormDeactivate() {
-    if (m_main != nullptr)
-        m_main->guarded([this] { m_main->WriteWeek(); });
+    if (m_editor != nullptr)
+        m_guard->run([this] { m_editor->WriteWeek(); });
 }
 
 void TfmWeek::FormDestroy() {
-    if (m_main != nullptr)
-        m_main->guarded([this] { m_main->SaveWeekSets(); });
+    if (m_editor != nullptr)
+        m_guard->run([this] { m_editor->SaveWeekSets(); });
 }
 
 void TfmWeek::deactivated() {

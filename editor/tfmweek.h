@@ -8,7 +8,8 @@ namespace Ui {
 class TfmWeek;
 }
 
-class TfmTocsiner;
+class HandlerGuard;
+class TaskEditor;
 
 // The week-day picker: a small window above the others with the seven days
 // and a pin box. Created hidden at start-up, afterwards only shown and hidden.
@@ -19,9 +20,10 @@ public:
     // Runs FormDestroy while the main window is still there.
     ~TfmWeek() override;
 
-    // Ties the picker to the main window, whose settings it keeps: runs
-    // FormCreate. Null unties it.
-    void attachMain(TfmTocsiner* main);
+    // Ties the picker to the task editor, which keeps its settings and its
+    // days, and whose handlers run under `guard`: runs FormCreate. A null
+    // editor unties it.
+    void attachEditor(TaskEditor* editor, HandlerGuard* guard);
 
     // The pin box "Закрепить окно" is ticked.
     bool isPinned() const;
@@ -47,7 +49,8 @@ private:
     // Runs FormDeactivate once for an activation that is over.
     void deactivated();
 
-    TfmTocsiner* m_main = nullptr;
+    TaskEditor* m_editor = nullptr;
+    HandlerGuard* m_guard = nullptr;
     // Active since the last FormDeactivate.
     bool m_active = false;
 };

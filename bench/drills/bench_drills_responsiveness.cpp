@@ -8,8 +8,12 @@
 #include "benchstats.h"
 #include "clock.h"
 #include "fakeplatform.h"
+#include "firing.h"
+#include "hourlychime.h"
 #include "programwindows.h"
 #include "regionalformats.h"
+#include "taskeditor.h"
+#include "tasklist.h"
 #include "tfmtocsiner.h"
 #include "ui_tfmtocsiner.h"
 
@@ -82,10 +86,10 @@ int main(int argc, char** argv) {
     windows.showAtStart();
     QApplication::processEvents();
     TfmTocsiner* w = windows.fmTocsiner.get();
-    Ui::TfmTocsiner* ui = w->ui.get();
+    Ui::TfmTocsiner* ui = w->form();
     // The timers stay out of the measurements.
-    w->Timer1.stop();
-    w->Timer2.stop();
+    w->firing()->Timer1().stop();
+    w->chime()->Timer2().stop();
 
     struct Action {
         const char* name;
@@ -94,20 +98,20 @@ int main(int argc, char** argv) {
     int saved = 0;
     const QString fired = QStringLiteral("Задание номер 0001");
     const std::vector<Action> actions = {
-        {"GetEvents", [&] { w->GetEvents(); }},
-        {"ApplySavedSort", [&] { w->ApplySavedSort(); }},
-        {"SortByName", [&] { w->SortN->trigger(); }},
-        {"SortByTime", [&] { w->SortT->trigger(); }},
-        {"SortByFileOrder", [&] { w->SortNo->trigger(); }},
+        {"GetEvents", [&] { w->taskList()->GetEvents(); }},
+        {"ApplySavedSort", [&] { w->taskList()->ApplySavedSort(); }},
+        {"SortByName", [&] { w->taskList()->SortN()->trigger(); }},
+        {"SortByTime", [&] { w->taskList()->SortT()->trigger(); }},
+        {"SortByFileOrder", [&] { w->taskList()->SortNo()->trigger(); }},
         {"SaveTask",
          [&] {
              // A new task each time: the editor's fields as a user fills them.
-             w->sbNewEvClick();
+             w->taskList()->sbNewEvClick();
              ui->evName->setEditText(QStringLiteral("Новое задание %1").arg(++saved));
              ui->edMsg->setText(QStringLiteral("Проверить почту"));
-             w->sbSaveEventClick();
+             w->editor()->sbSaveEventClick();
          }},
-        {"FireMessageTask", [&] { w->DoEvent(fired, 0); }},
+        {"FireMessageTask", [&] { w->firing()->DoEvent(fired, 0); }},
     };
 
     const qsizetype boxesBefore = platform.boxes.size();

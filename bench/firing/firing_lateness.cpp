@@ -7,6 +7,7 @@
 // scheduled but never due.
 #include "benchstats.h"
 #include "clock.h"
+#include "firing.h"
 #include "programwindows.h"
 #include "regionalformats.h"
 #include "systemplatform.h"
@@ -79,10 +80,10 @@ int main(int argc, char* argv[]) {
 
     std::vector<double> late;
     int wrong = 0;
-    qint64 seen = main->lastClockFiringMs();
+    qint64 seen = main->firing()->lastClockFiringMs();
     // Looks after every tick of the clock, once the window's own handler ran.
-    QObject::connect(&main->Timer1, &QTimer::timeout, &app, [&] {
-        const qint64 at = main->lastClockFiringMs();
+    QObject::connect(&main->firing()->Timer1(), &QTimer::timeout, &app, [&] {
+        const qint64 at = main->firing()->lastClockFiringMs();
         if (at == seen)
             return;
         seen = at;

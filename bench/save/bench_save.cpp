@@ -7,6 +7,7 @@
 #include "fakeplatform.h"
 #include "programwindows.h"
 #include "regionalformats.h"
+#include "taskeditor.h"
 #include "ui_tfmtocsiner.h"
 
 #include <QApplication>
@@ -76,12 +77,12 @@ bool run(int tasks, int rounds) {
     for (int k = 0; k <= rounds; ++k) {
         const QString task = QStringLiteral("Задание %1").arg((k * 37) % tasks);
         const QString message = QStringLiteral("Изменено %1").arg(k);
-        main.ShowEvent(task);
-        main.ui->edMsg->setText(message);
+        main.editor()->ShowEvent(task);
+        main.form()->edMsg->setText(message);
         platform.answers = {true}; // overwrite the task of that name
         QElapsedTimer t;
         t.start();
-        main.sbSaveEventClick();
+        main.editor()->sbSaveEventClick();
         const double elapsed = double(t.nsecsElapsed()) / 1e6;
         QApplication::processEvents();
         if (!platform.boxes.isEmpty() &&

@@ -353,13 +353,13 @@ void TestAlarm::firedTasksOpenTheWindowInTheirMode() {
     r->writeIni(file({task(QStringLiteral("Обед"), QStringLiteral("13:00:00")), off}));
     r->start();
     msg()->setMessage(QStringLiteral("прежнее"));
-    r->main()->DoEvent(QStringLiteral("Выкл"), -1);
+    r->main()->firing()->DoEvent(QStringLiteral("Выкл"), -1);
     QVERIFY(msg()->isVisible());
     QCOMPARE(msg()->windowTitle(), QStringLiteral("Звонарька - Выкл"));
     QVERIFY(msg()->isSwitchOffMode());
     QCOMPARE(label("lMsg")->text(), QStringLiteral("прежнее"));
     QTest::mouseClick(okButton(), Qt::LeftButton);
-    r->main()->DoEvent(QStringLiteral("Обед"), -1);
+    r->main()->firing()->DoEvent(QStringLiteral("Обед"), -1);
     QVERIFY(msg()->isVisible());
     QVERIFY(!msg()->isSwitchOffMode());
     QCOMPARE(label("lMsg")->text(), QStringLiteral("Время пришло..."));

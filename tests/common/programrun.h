@@ -6,10 +6,16 @@
 
 #include "clock.h"
 #include "fakeplatform.h"
+#include "firing.h"
+#include "handlerguard.h"
+#include "hourlychime.h"
 #include "programwindows.h"
 #include "regionalformats.h"
+#include "taskeditor.h"
+#include "tasklist.h"
 #include "tfmtocsiner.h"
 #include "tfmweek.h"
+#include "tray.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -81,7 +87,7 @@ struct ProgramRun {
     // while a test looks; the tests tick it themselves.
     void start() {
         create();
-        main()->Timer1.stop();
+        main()->firing()->Timer1().stop();
     }
     void startAndShow() {
         start();

@@ -59,8 +59,8 @@ struct TimerSim {
 
     explicit TimerSim(Run& r) : run(r) {
         TfmTocsiner* w = run.main();
-        due1 = w->Timer1.isActive() ? w->Timer1.interval() : kNever;
-        due2 = w->Timer2.isActive() ? w->Timer2.interval() : kNever;
+        due1 = w->firing()->Timer1().isActive() ? w->firing()->Timer1().interval() : kNever;
+        due2 = w->chime()->Timer2().isActive() ? w->chime()->Timer2().interval() : kNever;
     }
     void collect(bool byTimer2) {
         QStringList& log = run.platform.soundLog;
@@ -86,12 +86,14 @@ struct TimerSim {
             run.clock.advanceMs(next - mono);
             mono = next;
             if (next == due1) {
-                w->Timer1Timer();
-                due1 = w->Timer1.isActive() ? mono + w->Timer1.interval() : kNever;
+                w->firing()->Timer1Timer();
+                due1 = w->firing()->Timer1().isActive() ? mono + w->firing()->Timer1().interval()
+                                                        : kNever;
                 collect(false);
             } else {
-                w->Timer2Timer();
-                due2 = w->Timer2.isActive() ? mono + w->Timer2.interval() : kNever;
+                w->chime()->Timer2Timer();
+                due2 = w->chime()->Timer2().isActive() ? mono + w->chime()->Timer2().interval()
+                                                       : kNever;
                 collect(true);
             }
         }
@@ -162,13 +164,13 @@ void TestDrillsWindow::readOnlyFileAtAWritePath() {
     QCOMPARE(r->errorBoxes(), 1);
     QCOMPARE(r->platform.boxes.size(), 1);
     // A sort order is another write: one more box.
-    r->main()->SortN->trigger();
+    r->main()->taskList()->SortN()->trigger();
     QCOMPARE(r->errorBoxes(), 2);
     QCOMPARE(r->iniBytes(), before);
     // The window lives and reads the file as it stands.
     QVERIFY(r->main()->isVisible());
-    r->main()->Timer1Timer();
-    r->main()->GetEvents();
+    r->main()->firing()->Timer1Timer();
+    r->main()->taskList()->GetEvents();
     QCOMPARE(r->main()->findChild<QWidget*>(QStringLiteral("clbEvents")) != nullptr, true);
 
     // Writable again: the next toggle writes its key.
@@ -188,8 +190,8 @@ void TestDrillsWindow::fileDeletedWhileTheWindowRuns() {
     // No box: the write made the file anew with that key alone.
     QCOMPARE(r->platform.boxes.size(), 0);
     QCOMPARE(r->iniBytes(), QByteArray("[Main]\nAutoRec=1\n"));
-    r->main()->GetEvents();
-    r->main()->Timer1Timer();
+    r->main()->taskList()->GetEvents();
+    r->main()->firing()->Timer1Timer();
     QVERIFY(r->main()->isVisible());
 }
 
@@ -238,7 +240,7 @@ void TestDrillsWindow::clockJumpsBackAfterFirings() {
 
     // A recalculation after the jump back (any edit makes one) re-reads the
     // moved dates: nothing becomes due again today.
-    r->main()->sbCalculateClick();
+    r->main()->firing()->sbCalculateClick();
     sim.runFor(60 * 60 * 1000);
     QCOMPARE(sim.count(QStringLiteral("ro")), 1);
     QCOMPARE(sim.count(QStringLiteral("ch")), 1);

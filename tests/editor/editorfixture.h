@@ -16,12 +16,12 @@
 #include <QRadioButton>
 
 struct EditorRun : ProgramRun {
-    Ui::TfmTocsiner* ui() const { return main()->ui.get(); }
+    Ui::TfmTocsiner* ui() const { return main()->form(); }
 
     // Loads a task as a click in the list does: it becomes the current task.
     void choose(const QString& name) const {
-        main()->CurrentTaskName = name;
-        main()->ShowEvent(name);
+        main()->taskList()->setCurrentTaskName(name);
+        main()->editor()->ShowEvent(name);
     }
     void setAutoRec(bool on) const { ui()->cbARec->setChecked(on); }
 

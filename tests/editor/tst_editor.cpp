@@ -93,8 +93,8 @@ void TestEditor::cleanup() {
 void TestEditor::newTaskHasEveryDefault() {
     auto* ui = r->ui();
     r->choose(kTask);
-    r->main()->CurrentTaskName.clear();
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->taskList()->setCurrentTaskName(QString());
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     QCOMPARE(ui->evName->currentText(), QStringLiteral("12:00:00"));
     QCOMPARE(ui->OnAirDate->date(), QDate(2026, 12, 8));
     QCOMPARE(ui->edDay->text(), QStringLiteral("1"));
@@ -107,7 +107,7 @@ void TestEditor::newTaskHasEveryDefault() {
     QCOMPARE(ui->cbEvSound->currentIndex(), 0);
     QCOMPARE(ui->edOnes->text(), QStringLiteral("1"));
     QCOMPARE(ui->udOnes->position(), 1);
-    QVERIFY(r->main()->CurrentTaskName.isEmpty());
+    QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     QCOMPARE(ui->lbEvName->text(), QString());
     QCOMPARE(ui->lbEvTime->text(), QString());
     QVERIFY(ui->sbSaveEvent->isEnabled());
@@ -157,12 +157,12 @@ void TestEditor::loadingWithAutoRecordRewritesNothingElse() {
     r->choose(kTask);
     QCOMPARE(r->lines(kCountdown), countdown);
     QCOMPARE(r->lines(kTask), task);
-    QCOMPARE(r->main()->CurrentTaskName, kTask);
+    QCOMPARE(r->main()->taskList()->currentTaskName(), kTask);
 }
 
 void TestEditor::saveTrimsLeadingBlanksOnlyAndWritesKeysInOrder() {
     auto* ui = r->ui();
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     ui->evName->setEditText(QString());
     r->focus(ui->evName);
     r->typeText(ui->evName->lineEdit(), QStringLiteral("  Обед "));
@@ -189,7 +189,7 @@ void TestEditor::saveTrimsLeadingBlanksOnlyAndWritesKeysInOrder() {
     QVERIFY(!r->ini().contains(QStringLiteral("[  Обед")));
     // Saved as new, it is loaded but not chosen.
     QCOMPARE(ui->lbEvName->text(), name);
-    QVERIFY(r->main()->CurrentTaskName.isEmpty());
+    QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     QVERIFY(r->platform.boxes.isEmpty());
 }
 
@@ -197,12 +197,12 @@ void TestEditor::saveRefusesEmptyAndSettingsNames() {
     auto* ui = r->ui();
     const QString before = r->ini();
     ui->evName->setEditText(QStringLiteral(" \t  "));
-    r->main()->sbSaveEventClick();
+    r->main()->editor()->sbSaveEventClick();
     QCOMPARE(r->errorTexts(),
              QStringList({QStringLiteral("Недопустимое имя задания.\rВведите хотябы один символ, "
                                          "отличный от пробела")}));
     ui->evName->setEditText(QStringLiteral(" mAiN"));
-    r->main()->sbSaveEventClick();
+    r->main()->editor()->sbSaveEventClick();
     QCOMPARE(r->errorTexts().size(), 2);
     QCOMPARE(
         r->errorTexts().at(1),
@@ -239,7 +239,7 @@ void TestEditor::overwriteAsksAndKeepsCheckState() {
 
 void TestEditor::overwriteAsksForANameDifferingInCase() {
     auto* ui = r->ui();
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     ui->evName->setEditText(QStringLiteral("тАЙМЕР"));
     const QString before = r->ini();
     r->platform.answers = {false};
@@ -271,7 +271,7 @@ void TestEditor::overwriteAsksForANameWithBlanksAround() {
 void TestEditor::countdownSavedBeforeMidnightEndsTomorrow() {
     auto* ui = r->ui();
     r->clock.set(QDate(2026, 12, 8), QTime(23, 50, 0));
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     ui->cbHours->setChecked(true);
     QCOMPARE(ui->edTime->timeText(), QStringLiteral("00:00:00"));
     ui->edTime->setText(QStringLiteral("00:30:00"));
@@ -304,7 +304,7 @@ void TestEditor::clockModeSaveRemovesTimeGap() {
 
 void TestEditor::saveChecksTheTimeBeforeWriting() {
     auto* ui = r->ui();
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     ui->evName->setEditText(QStringLiteral("Плохое"));
     const QString before = r->ini();
     ui->edTime->setText(QStringLiteral("12:75:00"));
@@ -318,14 +318,14 @@ void TestEditor::saveChecksTheTimeBeforeWriting() {
 
 void TestEditor::markerNamedTaskLoadsAsNew() {
     auto* ui = r->ui();
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     ui->evName->setEditText(QStringLiteral("¤"));
     ui->edMsg->setText(QStringLiteral("странное"));
     ui->sbSaveEvent->click();
     QCOMPARE(r->value(QStringLiteral("¤"), QStringLiteral("Message")), QStringLiteral("странное"));
     // Chosen in the list, it loads as a new task.
     r->choose(QStringLiteral("¤"));
-    QVERIFY(r->main()->CurrentTaskName.isEmpty());
+    QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     QCOMPARE(ui->lbEvName->text(), QString());
     QCOMPARE(ui->evName->currentText(), ui->edTime->timeText());
 }
@@ -726,7 +726,7 @@ void TestEditor::messageSwitchesLayoutsAndRecords() {
 void TestEditor::newTaskWritesNothingBeforeOk() {
     auto* ui = r->ui();
     r->setAutoRec(true);
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     const QString before = r->ini();
     r->focus(ui->edTime);
     ui->edTime->setText(QStringLiteral("06:00:00"));
@@ -858,7 +858,7 @@ void TestEditor::secondSaveOfEveryKindOfTaskChangesNothing() {
     const QString saved = r->ini();
     for (const Kind& k : kinds) {
         r->clickTask(k.name);
-        QCOMPARE(r->main()->CurrentTaskName, k.name);
+        QCOMPARE(r->main()->taskList()->currentTaskName(), k.name);
         r->clickOk(true);
     }
     QCOMPARE(r->platform.boxes.size(), kinds.size());

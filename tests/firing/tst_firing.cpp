@@ -102,7 +102,7 @@ struct Run : ProgramRun {
     // gives it: a few milliseconds past the second.
     void tickAt(QTime at, QDate day = kDay) {
         clock.set(day, at.addMSecs(3));
-        main()->guarded([this] { main()->Timer1Timer(); });
+        main()->guard().run([this] { main()->firing()->Timer1Timer(); });
     }
     // The names the alarm window was shown for, taken from its caption.
     QString alarmCaption() const { return msg()->windowTitle(); }
@@ -201,7 +201,7 @@ void TestFiring::armingTable() {
     r->startAt(hms(7, 0));
     QCOMPARE(r->armed(), QStringLiteral("A"));
     r->clock.set(kDay, at);
-    r->main()->PaintActEv();
+    r->main()->firing()->PaintActEv();
     QCOMPARE(r->armed(), armed);
     const TEvRec& t = r->schedule().EvTable;
     if (armed.isEmpty())
@@ -218,10 +218,10 @@ void TestFiring::armingMovesTheListMark() {
     r->startAt(hms(7, 0));
     QCOMPARE(r->markedRow(), QStringLiteral("A"));
     r->clock.set(kDay, hms(8, 30));
-    r->main()->PaintActEv();
+    r->main()->firing()->PaintActEv();
     QCOMPARE(r->markedRow(), QStringLiteral("D"));
     r->clock.set(kDay, hms(11, 30));
-    r->main()->PaintActEv();
+    r->main()->firing()->PaintActEv();
     QCOMPARE(r->list()->armedRow(), -1);
 }
 
@@ -277,7 +277,7 @@ void TestFiring::firedAtItsVeryMillisecondFiresOnce() {
     r->writeIni({a, b});
     r->startAt(hms(7, 0));
     r->clock.set(kDay, hms(8, 0));
-    r->main()->guarded([this] { r->main()->Timer1Timer(); });
+    r->main()->guard().run([this] { r->main()->firing()->Timer1Timer(); });
     // Two equal times keep file order.
     QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - a"));
     QCOMPARE(r->armed(), QString());
@@ -533,13 +533,13 @@ void TestFiring::datePickerFollowsTheLoadedTask() {
     r->startAt(hms(9, 0));
     // The recalculation at start moved the old date on: today + 2 (time ahead).
     QCOMPARE(r->value(t.name, QStringLiteral("Date")), dateText(kDay.addDays(2)));
-    r->main()->CurrentTaskName = t.name;
-    r->main()->DoEvent(t.name, -1);
+    r->main()->taskList()->setCurrentTaskName(t.name);
+    r->main()->firing()->DoEvent(t.name, -1);
     QCOMPARE(r->value(t.name, QStringLiteral("Date")), dateText(kDay.addDays(3)));
     QCOMPARE(r->control<QDateEdit>("OnAirDate")->date(), kDay.addDays(3));
     // Another task loaded in the editor: the picker is left alone.
-    r->main()->CurrentTaskName = QStringLiteral("другое");
-    r->main()->DoEvent(t.name, -1);
+    r->main()->taskList()->setCurrentTaskName(QStringLiteral("другое"));
+    r->main()->firing()->DoEvent(t.name, -1);
     QCOMPARE(r->control<QDateEdit>("OnAirDate")->date(), kDay.addDays(3));
 }
 
@@ -604,7 +604,7 @@ void TestFiring::recalculationButton() {
     r->startAt(hms(12, 0));
     r->clock.set(kDay, hms(12, 2));
     // Unticked: only the task in the editor starts again from now.
-    r->main()->CurrentTaskName = QStringLiteral("c2");
+    r->main()->taskList()->setCurrentTaskName(QStringLiteral("c2"));
     r->control<QToolButton>("sbCalculate")->click();
     QCOMPARE(r->value(QStringLiteral("c1"), QStringLiteral("Time")), QStringLiteral("12:05:00"));
     QCOMPARE(r->value(QStringLiteral("c2"), QStringLiteral("Time")), QStringLiteral("12:32:00"));
@@ -614,7 +614,7 @@ void TestFiring::recalculationButton() {
     // Ticked: every countdown, a plain task untouched; no task in the editor
     // leaves the time label empty.
     r->clock.set(kDay, hms(12, 3));
-    r->main()->CurrentTaskName.clear();
+    r->main()->taskList()->setCurrentTaskName(QString());
     r->control<QCheckBox>("cbCalculate")->setChecked(true);
     r->control<QToolButton>("sbCalculate")->click();
     QCOMPARE(r->value(QStringLiteral("c1"), QStringLiteral("Time")), QStringLiteral("12:13:00"));
@@ -664,33 +664,33 @@ void TestFiring::dateTimeSettingsOnDoubleClick() {
 void TestFiring::ticksAlignToSecondBoundaries() {
     r->clock.set(kDay, QTime(12, 0, 0, 300));
     r->startAt(QTime(12, 0, 0, 300));
-    QTimer& t = r->main()->Timer1;
+    QTimer& t = r->main()->firing()->Timer1();
     QVERIFY(t.isActive());
     QCOMPARE(t.timerType(), Qt::PreciseTimer);
     // The first tick just past the coming boundary.
     QCOMPARE(t.interval(), 702);
     // A correction that came late (a busy start) is corrected once more.
     r->clock.set(kDay, QTime(12, 0, 1, 8));
-    r->main()->Timer1Timer();
+    r->main()->firing()->Timer1Timer();
     QCOMPARE(t.interval(), 994);
     // On the boundary: back to one second.
     r->clock.set(kDay, QTime(12, 0, 2, 2));
-    r->main()->Timer1Timer();
+    r->main()->firing()->Timer1Timer();
     QCOMPARE(t.interval(), 1000);
     // Still within a few milliseconds: the period is left running.
     r->clock.set(kDay, QTime(12, 0, 3, 9));
-    r->main()->Timer1Timer();
+    r->main()->firing()->Timer1Timer();
     QCOMPARE(t.interval(), 1000);
     // Late after a blocking wait: put back on the boundary, then one second.
     r->clock.set(kDay, QTime(12, 0, 9, 600));
-    r->main()->Timer1Timer();
+    r->main()->firing()->Timer1Timer();
     QCOMPARE(t.interval(), 402);
     r->clock.set(kDay, QTime(12, 0, 10, 2));
-    r->main()->Timer1Timer();
+    r->main()->firing()->Timer1Timer();
     QCOMPARE(t.interval(), 1000);
     // A hair early: the next tick only a few milliseconds on.
     r->clock.set(kDay, QTime(12, 0, 10, 999));
-    r->main()->Timer1Timer();
+    r->main()->firing()->Timer1Timer();
     QCOMPARE(t.interval(), 3);
 }
 
@@ -759,9 +759,9 @@ void TestFiring::markOnTheArmedRowOnly() {
     // Armed again after a re-sort, on its own row only.
     r->writeIni({a, b});
     r->control<QToolButton>("sbCalculate")->click();
-    r->main()->SortNClick();
+    r->main()->taskList()->SortNClick();
     QCOMPARE(r->markedRow(), QStringLiteral("A"));
-    r->main()->SortTClick();
+    r->main()->taskList()->SortTClick();
     QCOMPARE(r->markedRow(), QStringLiteral("A"));
 }
 
@@ -827,7 +827,7 @@ void TestFiring::boxesWaitForTheTickToReturn() {
     // Ticks land on the manual clock's whole seconds, so the clock keeps its
     // one-second period and its own timer delivers them.
     r->startAt(QTime(9, 59, 58, 3));
-    QTRY_VERIFY(r->main()->Timer1.interval() == 1000);
+    QTRY_VERIFY(r->main()->firing()->Timer1().interval() == 1000);
     bool laterFiredDuringTheBox = false;
     r->platform.onBox = [&] {
         r->clock.set(kDay, QTime(10, 0, 2, 3));
@@ -1043,7 +1043,7 @@ void TestFiring::aMonthOfTasks() {
     r->writeIni(file);
     r->clock.set(QDateTime(first, QTime(0, 0).addMSecs(startSec * 1000 + 503), berlin));
     r->create();
-    r->main()->Timer1.stop();
+    r->main()->firing()->Timer1().stop();
     for (MonthTask& t : tasks)
         t.start(first, startSec);
 
@@ -1094,7 +1094,7 @@ void TestFiring::aMonthOfTasks() {
         }
         r->clock.set(local);
         const qsizetype before = r->platform.appsOpened.size();
-        r->main()->clockTick();
+        r->main()->firing()->clockTick();
         const QStringList now = r->platform.appsOpened.mid(before);
         const QString when = local.toString(Qt::ISODateWithMs);
         QVERIFY2(now.size() <= 1, qPrintable(when + QStringLiteral(" fired ") + now.join(u',')));
@@ -1117,7 +1117,7 @@ void TestFiring::aMonthOfTasks() {
             local.offsetFromUtc() == 3600 && sec == 2 * 3600 + 10 * 60) {
             recalculatedInTheRepeatedHour = true;
             r->control<QToolButton>("sbCalculate")->click();
-            r->main()->SortTClick();
+            r->main()->taskList()->SortTClick();
         }
 
         // The next tick: a second either side of every due moment and of

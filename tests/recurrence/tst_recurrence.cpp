@@ -149,8 +149,8 @@ void TestRecurrence::loadingShowsOrHidesThePicker() {
     QCOMPARE(r->ui()->edDay->text(), QStringLiteral("5"));
     // A new task unticks every day.
     r->choose(kWeekly);
-    r->main()->CurrentTaskName.clear();
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->taskList()->setCurrentTaskName(QString());
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     QCOMPARE(r->week()->tickedDays(), QString());
     QCOMPARE(r->ui()->OnAirDate->date(), day(8));
     QCOMPARE(r->ui()->edDay->text(), QStringLiteral("1"));
@@ -200,7 +200,7 @@ void TestRecurrence::writeWeekStoresTicks() {
     r->week()->ShowDays(QStringLiteral("14"));
     deactivatePicker();
     QCOMPARE(r->value(kWeekly, QStringLiteral("Week")), QStringLiteral("14"));
-    QCOMPARE(r->main()->WeekString, QStringLiteral("14"));
+    QCOMPARE(r->main()->editor()->weekString(), QStringLiteral("14"));
     // Tuesday 12:00, task at 09:30: today's Tuesday has passed, Friday is next.
     QCOMPARE(r->value(kWeekly, QStringLiteral("Date")), QStringLiteral("11.12.2026"));
     QCOMPARE(r->ui()->OnAirDate->date(), day(11));
@@ -260,7 +260,7 @@ void TestRecurrence::writeWeekInDaysModeSetsNoDate() {
     deactivatePicker();
     QCOMPARE(r->value(kEvery, QStringLiteral("Week")), QString());
     QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("11.12.2026"));
-    QCOMPARE(r->main()->WeekString, QString());
+    QCOMPARE(r->main()->editor()->weekString(), QString());
 }
 
 void TestRecurrence::writeWeekWithoutTaskOnlyKeepsPendingString() {
@@ -269,15 +269,15 @@ void TestRecurrence::writeWeekWithoutTaskOnlyKeepsPendingString() {
     r->week()->ShowDays(QStringLiteral("5"));
     const QString before = r->ini();
     deactivatePicker();
-    QCOMPARE(r->main()->WeekString, QStringLiteral("5"));
+    QCOMPARE(r->main()->editor()->weekString(), QStringLiteral("5"));
     QCOMPARE(r->ini(), before);
     // Auto-record on, no task loaded.
     r->setAutoRec(true);
-    r->main()->CurrentTaskName.clear();
+    r->main()->taskList()->setCurrentTaskName(QString());
     r->week()->ShowDays(QStringLiteral("06"));
     const QString before2 = r->ini();
     deactivatePicker();
-    QCOMPARE(r->main()->WeekString, QStringLiteral("06"));
+    QCOMPARE(r->main()->editor()->weekString(), QStringLiteral("06"));
     QCOMPARE(r->ini(), before2);
     // Hiding an active picker is a loss of activation too.
     r->week()->show();
@@ -285,7 +285,7 @@ void TestRecurrence::writeWeekWithoutTaskOnlyKeepsPendingString() {
     QVERIFY(QTest::qWaitForWindowActive(r->week()));
     r->week()->ShowDays(QStringLiteral("3"));
     r->week()->hide();
-    QCOMPARE(r->main()->WeekString, QStringLiteral("3"));
+    QCOMPARE(r->main()->editor()->weekString(), QStringLiteral("3"));
 }
 
 void TestRecurrence::deactivationIsHandledBeforeTheClick() {
@@ -317,7 +317,7 @@ void TestRecurrence::deactivationIsHandledBeforeTheClick() {
 
 void TestRecurrence::saveStoresPendingWeek() {
     auto* ui = r->ui();
-    r->main()->ShowEvent(QStringLiteral("¤"));
+    r->main()->editor()->ShowEvent(QStringLiteral("¤"));
     ui->rgDays->button(1)->click();
     QVERIFY(r->week()->isVisible());
     r->week()->ShowDays(QStringLiteral("25"));
@@ -409,7 +409,7 @@ void TestRecurrence::dayFieldEscapeRestoresStoredN() {
     QTest::keyClick(ed, Qt::Key_Escape);
     QCOMPARE(ed->text(), QStringLiteral("5"));
     // No task loaded: Escape changes nothing.
-    r->main()->CurrentTaskName.clear();
+    r->main()->taskList()->setCurrentTaskName(QString());
     r->typeText(ed, QStringLiteral("3"));
     QTest::keyClick(ed, Qt::Key_Escape);
     QCOMPARE(ed->text(), QStringLiteral("53"));

@@ -159,9 +159,9 @@ void TestShell::startupOnEmptyFolder() {
     QCOMPARE(r->control<QListWidget>("clbEvents")->selectionMode(),
              QAbstractItemView::ExtendedSelection);
     QVERIFY(r->control<QListWidget>("clbEvents")->toolTip().contains(u'\n'));
-    QVERIFY(w->Timer1.isActive());
-    QVERIFY(!w->Timer2.isActive());
-    QVERIFY(w->CurrentTaskName.isEmpty());
+    QVERIFY(w->firing()->Timer1().isActive());
+    QVERIFY(!w->chime()->Timer2().isActive());
+    QVERIFY(w->taskList()->currentTaskName().isEmpty());
     QCOMPARE(w->schedule()->EvTable.Count, 0);
     // The tray icon, added once; no boxes, no autostart entry.
     QCOMPARE(r->platform.trayLog, QStringList({QStringLiteral("add")}));
@@ -239,7 +239,7 @@ void TestShell::unwritableSettingsShowOneErrorBox() {
     // the clock are there.
     QVERIFY(r->main()->isVisible());
     QVERIFY(r->main()->trayIcon() != nullptr && r->main()->trayIcon()->isAdded());
-    QVERIFY(r->main()->Timer1.isActive());
+    QVERIFY(r->main()->firing()->Timer1().isActive());
     r->stop();
     // Shut-down's refused writes (the picker's, then the main window's) each
     // show one box and end quietly.
@@ -268,12 +268,12 @@ void TestShell::readOnlySettingsStillMakeAnAlarmClock() {
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(0)->text(), QStringLiteral("Alpha")); // the saved sort order
     QVERIFY(w->trayIcon() != nullptr && w->trayIcon()->isAdded());
-    QVERIFY(w->Timer1.isActive());
+    QVERIFY(w->firing()->Timer1().isActive());
     QVERIFY(!r->control<QLabel>("Label13")->text().isEmpty());
     // The task fires on time: its new date cannot be stored (one more box),
     // the alarm window shows all the same.
     r->clock.set(QDate(2026, 12, 8), QTime(12, 0, 5, 200));
-    w->Timer1Timer();
+    w->firing()->Timer1Timer();
     QVERIFY(r->windows->fmMsg->isVisible());
     QCOMPARE(r->windows->fmMsg->firedTaskName(), QStringLiteral("Zeta"));
     // The box waits until the tick has returned, so the clock never stops for it.
@@ -291,7 +291,7 @@ void TestShell::secondCopyTouchesNothing() {
     QFETCH(bool, firstHidden);
     r->startAndShow();
     if (firstHidden)
-        r->main()->pmiHideClick();
+        r->main()->tray()->pmiHideClick();
     const QByteArray before = readAll(r->iniPath());
     const QDateTime mtime = QFileInfo(r->iniPath()).lastModified();
 
@@ -338,7 +338,7 @@ void TestShell::resizeWritesOnlyWhileVisible() {
     w->resize(700, 450);
     QCOMPARE(r->value(QStringLiteral("Height")), QString::number(450 + frame.height()));
     QCOMPARE(r->value(QStringLiteral("Width")), QString::number(700 + frame.width()));
-    w->pmiHideClick();
+    w->tray()->pmiHideClick();
     w->resize(300, 200);
     QCOMPARE(r->value(QStringLiteral("Height")), QString::number(450 + frame.height()));
     QCOMPARE(r->value(QStringLiteral("Width")), QString::number(700 + frame.width()));
@@ -348,7 +348,7 @@ void TestShell::shutdownStoresPositionAlsoWhenHidden() {
     r->startAndShow();
     TfmTocsiner* w = r->main();
     w->move(123, 77);
-    w->pmiHideClick();
+    w->tray()->pmiHideClick();
     QVERIFY(!w->isVisible());
     // Closing from the tray menu while hidden.
     w->findChild<QAction*>(QStringLiteral("pmiClose"))->trigger();
@@ -396,7 +396,7 @@ void TestShell::lShowTogglesTheScheduleView() {
     for (QWidget* v : view)
         QVERIFY(!v->isHidden());
     // Toggles also while the window is hidden, by the view's own state.
-    r->main()->pmiHideClick();
+    r->main()->tray()->pmiHideClick();
     r->main()->LShowClick();
     for (QWidget* v : view)
         QVERIFY(v->isHidden());
@@ -443,7 +443,7 @@ void TestShell::trayMenuItems() {
 void TestShell::trayDoubleClickAndRightRelease() {
     r->startAndShow();
     TfmTocsiner* w = r->main();
-    w->pmiHideClick();
+    w->tray()->pmiHideClick();
     QVERIFY(!w->isVisible());
     r->platform.trayIcon()->doubleClick();
     QVERIFY(w->isVisible());
@@ -508,7 +508,7 @@ void TestShell::hideMovesFocusToTheTaskList() {
     } probe;
     probe.window = w;
     msg->installEventFilter(&probe);
-    w->pmiHideClick();
+    w->tray()->pmiHideClick();
     msg->removeEventFilter(&probe);
     QVERIFY(!w->isVisible());
     QCOMPARE(probe.focusOuts, 1);
@@ -523,14 +523,14 @@ void TestShell::hideAndShowTakeAPinnedPickerAlong() {
     TfmWeek* week = r->windows->fmWeek.get();
     week->findChild<QCheckBox*>(QStringLiteral("cbHold"))->setChecked(true);
     week->show();
-    w->pmiHideClick();
+    w->tray()->pmiHideClick();
     QVERIFY(!week->isVisible());
-    w->pmiShowClick();
+    w->tray()->pmiShowClick();
     QVERIFY(week->isVisible());
     // Not pinned: hidden with the window and not shown again.
     week->findChild<QCheckBox*>(QStringLiteral("cbHold"))->setChecked(false);
-    w->pmiHideClick();
-    w->pmiShowClick();
+    w->tray()->pmiHideClick();
+    w->tray()->pmiShowClick();
     QVERIFY(!week->isVisible());
 }
 
@@ -552,14 +552,14 @@ void TestShell::stayOnTopTogglesKeepExactlyOneIcon() {
     QCOMPARE(r->platform.trayIconsCreated(), 1);
     QVERIFY(r->platform.trayIcon()->isAdded());
     // The icon still answers.
-    w->pmiHideClick();
+    w->tray()->pmiHideClick();
     r->platform.trayIcon()->doubleClick();
     QVERIFY(w->isVisible());
     r->platform.trayIcon()->releaseRightButton(QPoint(10, 10));
     QVERIFY(w->trayMenu()->isVisible());
     w->trayMenu()->close();
     // Toggling while hidden keeps it hidden.
-    w->pmiHideClick();
+    w->tray()->pmiHideClick();
     box->click();
     QVERIFY(!w->isVisible());
 }
@@ -582,10 +582,10 @@ void TestShell::withoutTrayHidingMinimises() {
     r->platform.trayAvailable = false;
     r->startAndShow();
     TfmTocsiner* w = r->main();
-    w->pmiHideClick();
+    w->tray()->pmiHideClick();
     QVERIFY(w->isVisible());
     QVERIFY(w->isMinimized());
-    w->pmiShowClick();
+    w->tray()->pmiShowClick();
     QVERIFY(w->isVisible());
     QVERIFY(!w->isMinimized());
     r->stop();
@@ -600,7 +600,7 @@ void TestShell::withoutTrayHidingMinimises() {
     QVERIFY(r->main()->isVisible());
     QVERIFY(r->main()->isMinimized());
     QVERIFY(!r->windows->fmWeek->isVisible());
-    r->main()->pmiShowClick();
+    r->main()->tray()->pmiShowClick();
     QVERIFY(!r->main()->isMinimized());
     QVERIFY(r->windows->fmWeek->isVisible());
 }

@@ -85,14 +85,14 @@ void TestTaskList::emptyFileLeavesListEmptyAndDisabled() {
     QCOMPARE(r->list()->count(), 0);
     QVERIFY(!r->list()->isEnabled());
     QCOMPARE(r->control<QLabel>("lbSort")->text(), QStringLiteral("и нет"));
-    QVERIFY(!r->main()->SortN->isChecked());
-    QVERIFY(!r->main()->SortT->isChecked());
-    QVERIFY(!r->main()->SortNo->isChecked());
+    QVERIFY(!r->main()->taskList()->SortN()->isChecked());
+    QVERIFY(!r->main()->taskList()->SortT()->isChecked());
+    QVERIFY(!r->main()->taskList()->SortNo()->isChecked());
     // Sorting by time with no tasks lists nothing and keeps the list disabled.
-    r->main()->SortT->trigger();
+    r->main()->taskList()->SortT()->trigger();
     QCOMPARE(r->list()->count(), 0);
     QVERIFY(!r->list()->isEnabled());
-    QVERIFY(r->main()->SortT->isChecked());
+    QVERIFY(r->main()->taskList()->SortT()->isChecked());
     QCOMPARE(r->value(QStringLiteral("Main"), QStringLiteral("SortBy")), QStringLiteral("Time"));
 }
 
@@ -138,7 +138,8 @@ void TestTaskList::savedSortOrder() {
     QCOMPARE(r->rows(), rows);
     QVERIFY(r->list()->isEnabled());
     QCOMPARE(r->control<QLabel>("lbSort")->text(), caption);
-    for (QAction* a : {r->main()->SortN, r->main()->SortT, r->main()->SortNo})
+    for (QAction* a : {r->main()->taskList()->SortN(), r->main()->taskList()->SortT(),
+                       r->main()->taskList()->SortNo()})
         QCOMPARE(a->isChecked(), a->objectName() == checkedItem);
     // The name box keeps its own alphabetical order, whatever the list's.
     QCOMPARE(comboItems(r->control<QComboBox>("evName")),
@@ -154,13 +155,13 @@ void TestTaskList::sortCommandsStoreTheirOrder() {
     r->start();
     QCOMPARE(r->rows(), QStringList({QStringLiteral("b"), QStringLiteral("a")}));
     TfmTocsiner* w = r->main();
-    w->SortN->trigger();
+    w->taskList()->SortN()->trigger();
     QCOMPARE(r->value(QStringLiteral("Main"), QStringLiteral("SortBy")), QStringLiteral("Name"));
     QCOMPARE(r->rows(), QStringList({QStringLiteral("a"), QStringLiteral("b")}));
     QCOMPARE(r->control<QLabel>("lbSort")->text(), QStringLiteral("а по имени"));
     // The mark follows its task when the rows move.
     QCOMPARE(r->list()->armedRow(), 1);
-    w->SortT->trigger();
+    w->taskList()->SortT()->trigger();
     QCOMPARE(r->value(QStringLiteral("Main"), QStringLiteral("SortBy")), QStringLiteral("Time"));
     QCOMPARE(r->rows(), QStringList({QStringLiteral("b"), QStringLiteral("a")}));
     QCOMPARE(r->control<QLabel>("lbSort")->text(), QStringLiteral("а по времени"));
@@ -169,18 +170,18 @@ void TestTaskList::sortCommandsStoreTheirOrder() {
     QVERIFY(f.open(QIODevice::Append));
     f.write(task(QStringLiteral("0-first"), QStringLiteral("15:00:00")).toUtf8());
     f.close();
-    w->SortNo->trigger();
+    w->taskList()->SortNo()->trigger();
     QCOMPARE(r->value(QStringLiteral("Main"), QStringLiteral("SortBy")), QStringLiteral("No"));
     QCOMPARE(r->rows(),
              QStringList({QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("0-first")}));
     QCOMPARE(r->control<QLabel>("lbSort")->text(), QStringLiteral("и нет"));
-    w->SortN->trigger();
+    w->taskList()->SortN()->trigger();
     QCOMPARE(r->rows(),
              QStringList({QStringLiteral("0-first"), QStringLiteral("a"), QStringLiteral("b")}));
     // The stored order comes back at the next start.
     r->windows.reset();
     r->start();
-    QVERIFY(r->main()->SortN->isChecked());
+    QVERIFY(r->main()->taskList()->SortN()->isChecked());
     QCOMPARE(r->rows(),
              QStringList({QStringLiteral("0-first"), QStringLiteral("a"), QStringLiteral("b")}));
 }
@@ -191,14 +192,14 @@ void TestTaskList::sortByNameKeepsTheChosenTaskSelected() {
                       task(QStringLiteral("b"), QStringLiteral("15:00:00"))}));
     r->startAndShow();
     r->clickRow(2);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("b"));
-    r->main()->SortN->trigger();
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("b"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("b"));
+    r->main()->taskList()->SortN()->trigger();
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("b"));
     QCOMPARE(r->list()->selectedItems().size(), 1);
     QCOMPARE(r->list()->selectedItems().first()->text(), QStringLiteral("b"));
     // Focused too: leaving the list keeps it chosen.
     QCOMPARE(r->list()->currentRow(), 1);
-    r->main()->SortT->trigger();
+    r->main()->taskList()->SortT()->trigger();
     QCOMPARE(r->list()->selectedItems().size(), 1);
     QCOMPARE(r->list()->selectedItems().first()->text(), QStringLiteral("b"));
     QCOMPARE(r->list()->currentRow(), 2);
@@ -292,12 +293,12 @@ void TestTaskList::clickingTheArmedTaskShowsItPlain() {
     r->startAndShow();
     QCOMPARE(r->list()->armedRow(), 1);
     r->clickRow(1);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("next"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("next"));
     QCOMPARE(r->list()->armedRow(), -1);
     // Still the armed task: only its mark is off while it is edited.
     QVERIFY(r->main()->schedule()->ActEvArmed);
     r->clickRow(0);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("later"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("later"));
     QCOMPARE(r->list()->armedRow(), 1);
 }
 
@@ -306,12 +307,12 @@ void TestTaskList::ctrlClickDeselectsAndEmptiesCurrentTask() {
                       task(QStringLiteral("b"), QStringLiteral("16:00:00"))}));
     r->startAndShow();
     r->clickRow(0);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("a"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("a"));
     r->clickRow(1, Qt::ControlModifier);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("b"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("b"));
     QCOMPARE(r->list()->selectedItems().size(), 2);
     r->clickRow(1, Qt::ControlModifier);
-    QVERIFY(r->main()->CurrentTaskName.isEmpty());
+    QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     QCOMPARE(r->list()->selectedItems().size(), 1);
 }
 
@@ -324,7 +325,7 @@ void TestTaskList::rightClickKeepsTheSelection() {
     QTest::mouseClick(r->list()->viewport(), Qt::RightButton, Qt::NoModifier, rect.center());
     QCOMPARE(r->list()->selectedItems().size(), 1);
     QCOMPARE(r->list()->selectedItems().first()->text(), QStringLiteral("a"));
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("a"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("a"));
 }
 
 void TestTaskList::userCheckStoresActivingAndMovesTheMark() {
@@ -372,7 +373,7 @@ void TestTaskList::checksFromCodeRunNoHandler() {
     r->list()->setChecked(1, true);
     r->list()->item(0)->setCheckState(Qt::Checked);
     r->list()->setCurrentRow(1);
-    r->main()->SortN->trigger();
+    r->main()->taskList()->SortN()->trigger();
     QCOMPARE(toggled.size(), 0);
     QCOMPARE(selected.size(), 0);
     // Only the sort order was written.
@@ -392,7 +393,7 @@ void TestTaskList::hiddenCheckBoxOfTheMarkDoesNotToggle() {
     // The press chooses the task and takes the mark off; the box it hid is
     // not ticked by the same click.
     r->clickCheckBox(0);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("next"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("next"));
     QVERIFY(r->list()->isChecked(0));
     QCOMPARE(r->value(QStringLiteral("next"), QStringLiteral("Activing")), QStringLiteral("1"));
     // Now that it shows, its box works.
@@ -413,21 +414,21 @@ void TestTaskList::leavingTheListTakesTheChosenTask() {
     QWidget* other = r->control<QWidget>("evName");
     r->list()->setFocus(Qt::OtherFocusReason);
     r->list()->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
-    r->main()->CurrentTaskName.clear();
+    r->main()->taskList()->setCurrentTaskName(QString());
     other->setFocus(Qt::TabFocusReason);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("b"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("b"));
     // The focused row no longer selected: nothing chosen.
     r->list()->setFocus(Qt::OtherFocusReason);
     r->list()->clearSelection();
     other->setFocus(Qt::MouseFocusReason);
-    QVERIFY(r->main()->CurrentTaskName.isEmpty());
+    QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     // A pop-up menu taking the focus is no leaving.
     r->list()->setFocus(Qt::OtherFocusReason);
     r->list()->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
-    r->main()->CurrentTaskName = QStringLiteral("kept");
+    r->main()->taskList()->setCurrentTaskName(QStringLiteral("kept"));
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
     QCoreApplication::sendEvent(r->list(), &popup);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("kept"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("kept"));
 }
 
 void TestTaskList::deleteAnsweredYes() {
@@ -438,9 +439,9 @@ void TestTaskList::deleteAnsweredYes() {
     r->startAndShow();
     r->clickRow(0);
     r->clickRow(2, Qt::ControlModifier);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("c"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("c"));
     r->platform.answers = {true};
-    r->main()->pmiDel->trigger();
+    r->main()->taskList()->pmiDel()->trigger();
     QCOMPARE(r->platform.boxes.size(), 1);
     QCOMPARE(r->platform.boxes.first().kind, FakePlatform::Box::Question);
     QCOMPARE(r->platform.boxes.first().text, QStringLiteral("Удалить выбранные задания?"));
@@ -450,7 +451,7 @@ void TestTaskList::deleteAnsweredYes() {
     QCOMPARE(r->rows(), QStringList({QStringLiteral("b")}));
     QVERIFY(r->list()->isEnabled());
     QVERIFY(r->list()->selectedItems().isEmpty());
-    QVERIFY(r->main()->CurrentTaskName.isEmpty());
+    QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     QCOMPARE(r->list()->armedRow(), 0);
     QCOMPARE(r->main()->schedule()->EvTable.Count, 1);
     QCOMPARE(comboItems(r->control<QComboBox>("evName")), QStringList({QStringLiteral("b")}));
@@ -462,17 +463,17 @@ void TestTaskList::deleteAnsweredNo() {
                       task(QStringLiteral("b"), QStringLiteral("14:00:00"))}));
     r->startAndShow();
     r->clickRow(1);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("b"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("b"));
     const QString before = r->ini();
     r->platform.answers = {false};
-    r->main()->pmiDel->trigger();
+    r->main()->taskList()->pmiDel()->trigger();
     QCOMPARE(r->platform.boxes.size(), 1);
     QVERIFY(r->hasSection(QStringLiteral("a")));
     QVERIFY(r->hasSection(QStringLiteral("b")));
     // Every task stays, but nothing is chosen any more.
     QCOMPARE(r->rows(), QStringList({QStringLiteral("a"), QStringLiteral("b")}));
     QVERIFY(r->list()->selectedItems().isEmpty());
-    QVERIFY(r->main()->CurrentTaskName.isEmpty());
+    QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     QCOMPARE(r->list()->armedRow(), 0);
     QCOMPARE(r->value(QStringLiteral("b"), QStringLiteral("Activing")), QStringLiteral("1"));
     Q_UNUSED(before);
@@ -502,7 +503,7 @@ void TestTaskList::deletingEveryTaskDisablesTheList() {
     r->startAndShow();
     r->list()->selectAll();
     r->platform.answers = {true};
-    r->main()->pmiDelClick();
+    r->main()->taskList()->pmiDelClick();
     QCOMPARE(r->list()->count(), 0);
     QVERIFY(!r->list()->isEnabled());
     QCOMPARE(r->control<QComboBox>("evName")->count(), 0);
@@ -521,9 +522,9 @@ void TestTaskList::deletedChosenTaskLeavesNoTraceWithAutoRecord() {
     r->startAndShow();
     QVERIFY(r->hasSection(QStringLiteral("weekly")));
     r->clickRow(1);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("weekly"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("weekly"));
     r->platform.answers = {true};
-    r->main()->pmiDel->trigger();
+    r->main()->taskList()->pmiDel()->trigger();
     QVERIFY(!r->hasSection(QStringLiteral("weekly")));
     QVERIFY(!r->ini().contains(QStringLiteral("weekly")));
     QCOMPARE(r->rows(), QStringList({QStringLiteral("other")}));
@@ -535,9 +536,9 @@ void TestTaskList::newTaskDeselectsTheChosenOne() {
     r->startAndShow();
     r->clickRow(0);
     r->clickRow(1, Qt::ControlModifier);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("b"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("b"));
     QTest::mouseClick(r->control<QToolButton>("sbNewEv"), Qt::LeftButton);
-    QVERIFY(r->main()->CurrentTaskName.isEmpty());
+    QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     // Only the chosen task's row loses its selection.
     QCOMPARE(r->list()->selectedItems().size(), 1);
     QCOMPARE(r->list()->selectedItems().first()->text(), QStringLiteral("a"));
@@ -586,7 +587,7 @@ void TestTaskList::handEditedFileOfMixedEncodingsAndBlanks() {
     r->clickRow(2);
     QCOMPARE(msg->text(), QStringLiteral("Суп"));
     r->clickRow(0);
-    QCOMPARE(r->main()->CurrentTaskName, QStringLiteral("Будильник"));
+    QCOMPARE(r->main()->taskList()->currentTaskName(), QStringLiteral("Будильник"));
     QCOMPARE(msg->text(), QString());
     // Its message of blanks is no message: the standard text.
     r->control<QToolButton>("sbTestEv")->click();

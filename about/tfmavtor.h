@@ -6,13 +6,15 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
 class TfmAvtor;
 }
 
-class TfmTocsiner;
+class HandlerGuard;
+class Platform;
 
 // The About window: a borderless picture card, created hidden at start-up and
 // afterwards only shown and hidden. Its elements lie in the form from back to
@@ -24,9 +26,16 @@ public:
     explicit TfmAvtor(QWidget* parent = nullptr);
     ~TfmAvtor() override;
 
-    // The main window the card stands in for: where it shows, whom it gives
-    // way to, and the desktop it opens the links on.
-    void attachMainWindow(TfmTocsiner* main) { m_main = main; }
+    // The main window the card stands in for, the platform that opens its
+    // links, the guard its handlers run under and the way back to the main
+    // window (the tray menu's "Показать"); a null window unties it.
+    void attachMainWindow(QWidget* main, Platform* platform, HandlerGuard* guard,
+                          std::function<void()> showMain) {
+        m_main = main;
+        m_platform = platform;
+        m_guard = guard;
+        m_showMain = std::move(showMain);
+    }
 
     // Puts a JPEG picture behind the card. A damaged one leaves the card
     // without a background; returns whether a picture is shown.
@@ -70,6 +79,9 @@ private:
     void setUpElements();
     void connectHandlers();
 
-    TfmTocsiner* m_main = nullptr;
+    QWidget* m_main = nullptr;
+    Platform* m_platform = nullptr;
+    HandlerGuard* m_guard = nullptr;
+    std::function<void()> m_showMain;
     bool m_dressed = false;
 };

@@ -1,9 +1,9 @@
 #include "tfmavtor.h"
 #include "ui_tfmavtor.h"
 
+#include "handlerguard.h"
 #include "jpegimage.h"
 #include "platform.h"
-#include "tfmtocsiner.h"
 #include "windowhints.h"
 
 #include <QCloseEvent>
@@ -194,8 +194,8 @@ void TfmAvtor::FormShow() {
 
 void TfmAvtor::ClickImgClick() {
     hide();
-    if (m_main != nullptr)
-        m_main->guarded([this] { m_main->pmiShowClick(); });
+    if (m_main != nullptr && m_guard != nullptr && m_showMain)
+        m_guard->run(m_showMain);
 }
 
 void TfmAvtor::Image2Click() {
@@ -203,7 +203,7 @@ void TfmAvtor::Image2Click() {
     // come back from it waits minimised instead, as hiding does then, so the
     // program never becomes unreachable.
     hide();
-    if (m_main != nullptr && !m_main->platform().isSystemTrayAvailable() && !m_main->isVisible())
+    if (m_main != nullptr && !m_platform->isSystemTrayAvailable() && !m_main->isVisible())
         m_main->showMinimized();
 }
 
@@ -215,12 +215,12 @@ void TfmAvtor::Image3Click() {
 
 void TfmAvtor::lbSiteClick() {
     if (m_main != nullptr)
-        m_main->platform().openWithDefaultHandler(kSiteUrl);
+        m_platform->openWithDefaultHandler(kSiteUrl);
 }
 
 void TfmAvtor::lMailClick() {
     if (m_main != nullptr)
-        m_main->platform().openWithDefaultHandler(QStringLiteral("mailto:") + kMail);
+        m_platform->openWithDefaultHandler(QStringLiteral("mailto:") + kMail);
 }
 
 void TfmAvtor::lbSiteMouseEnter() {

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Redraws the About card's pictures into app/about/ (background.jpg and
+# Redraws the About card's pictures into about/ (background.jpg and
 # illustration.bmp, and their @2x forms). Needs g++ and the Qt 6 development files.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,18 +1,16 @@
-// The main window's clock: the one-second tick, the choice of the armed task,
-// its firing with sound, next date and action, and the small operations around
-// them (test a task, recalculate countdowns, the date and time settings, the
-// hidden schedule view).
-#include "tfmtocsiner.h"
-#include "ui_tfmtocsiner.h"
+#include "firing.h"
 
+#include "clicklabel.h"
 #include "clock.h"
 #include "daycount.h"
 #include "eventchecklist.h"
+#include "handlerguard.h"
+#include "hourlychime.h"
 #include "keys.h"
 #include "platform.h"
 #include "schedule.h"
+#include "services.h"
 #include "settingsfile.h"
-#include "tfmmsg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -60,81 +58,64 @@ bool hasSection(const SettingsFile& settings, const QString& name) {
 
 } // namespace
 
-void TfmTocsiner::connectFiringHandlers() {
-    connect(ui->sbTestEv, &QToolButton::clicked, this,
-            [this] { guarded([this] { sbTestEvClick(); }); });
-    connect(ui->sbCalculate, &QToolButton::clicked, this,
-            [this] { guarded([this] { sbCalculateClick(); }); });
-    connect(ui->TimeImage, &ClickLabel::doubleClicked, this,
-            [this] { guarded([this] { TimeImageDblClick(); }); });
-    connect(ui->Button1, &QPushButton::clicked, this,
-            [this] { guarded([this] { Button1Click(); }); });
+Firing::Firing(Services& services, HourlyChime& chime, const Controls& controls,
+               std::function<QString()> currentTask, QObject* parent)
+    : QObject(parent), m_s(services), m_chime(chime), ui(controls),
+      m_currentTask(std::move(currentTask)) {
+    m_timer1.setInterval(kTickMs);
+    HandlerGuard& guard = m_s.guard();
+    connect(&m_timer1, &QTimer::timeout, this, [this] { clockTick(); });
+    connect(ui.sbTestEv, &QToolButton::clicked, this,
+            [this, &guard] { guard.run([this] { sbTestEvClick(); }); });
+    connect(ui.sbCalculate, &QToolButton::clicked, this,
+            [this, &guard] { guard.run([this] { sbCalculateClick(); }); });
+    connect(ui.TimeImage, &ClickLabel::doubleClicked, this,
+            [this, &guard] { guard.run([this] { TimeImageDblClick(); }); });
+    connect(ui.Button1, &QPushButton::clicked, this,
+            [this, &guard] { guard.run([this] { Button1Click(); }); });
 }
 
-void TfmTocsiner::startClock() {
+void Firing::startClock() {
     // Start-up has just worked out today's schedule.
-    m_tickDay = m_clock.today();
-    m_lastTick = m_clock.dateTimeNow();
-    Timer1.setTimerType(Qt::PreciseTimer);
+    m_tickDay = m_s.clock().today();
+    m_lastTick = m_s.clock().dateTimeNow();
+    m_timer1.setTimerType(Qt::PreciseTimer);
     m_clockAligning = true;
-    const int ms = m_clock.now().time().msec();
-    Timer1.start(kTickMs - ms + kTickLagMs);
+    const int ms = m_s.clock().now().time().msec();
+    m_timer1.start(kTickMs - ms + kTickLagMs);
 }
 
-void TfmTocsiner::alignClock() {
-    const int ms = m_clock.now().time().msec();
+void Firing::alignClock() {
+    const int ms = m_s.clock().now().time().msec();
     if (ms < (m_clockAligning ? kTickSettleMs : kTickDriftMs)) {
         // On the boundary: back to the plain period if the last one was a
         // correction. start() on an unchanged period would shift the phase.
         if (m_clockAligning) {
             m_clockAligning = false;
-            Timer1.start(kTickMs);
+            m_timer1.start(kTickMs);
         }
         return;
     }
     // Drifted, or late after a blocking wait: the next tick just past the
     // coming boundary.
     m_clockAligning = true;
-    Timer1.start(kTickMs - ms + kTickLagMs);
+    m_timer1.start(kTickMs - ms + kTickLagMs);
 }
 
-void TfmTocsiner::clockTick() {
-    if (m_destroyed)
-        return;
+void Firing::clockTick() {
     // A box raised inside the tick would hold the clock still while it is
     // open (a timer is not re-entered): it is shown once the tick has returned.
-    try {
-        Timer1Timer();
-    } catch (const AppError& e) {
-        showErrorBoxLater(e.message());
-    } catch (const std::exception& e) {
-        showErrorBoxLater(QString::fromLocal8Bit(e.what()));
-    }
+    m_s.guard().run([this] { Timer1Timer(); }, HandlerGuard::Box::AfterHandler);
 }
 
-void TfmTocsiner::showErrorBoxLater(const QString& text) {
-    showBoxLater(text, [this, text] { showErrorBox(text); });
-}
-
-void TfmTocsiner::showBoxLater(const QString& text, std::function<void()> box) {
-    // The same box twice in a row (a file that refuses every write) is shown once.
-    if (m_pendingBoxes.contains(text))
-        return;
-    m_pendingBoxes.append(text);
-    QTimer::singleShot(0, this, [this, text, box = std::move(box)] {
-        m_pendingBoxes.removeOne(text);
-        guarded(box);
-    });
-}
-
-void TfmTocsiner::Timer1Timer() {
-    if (Timer1.isActive())
+void Firing::Timer1Timer() {
+    if (m_timer1.isActive())
         alignClock();
     // 1.
-    const QDateTime at = m_clock.now();
+    const QDateTime at = m_s.clock().now();
     const int today = daycount::fromDate(at.date());
     const double now = daycount::fromTime(at.time());
-    ui->Label1->setText(m_formats.formatTime(now));
+    ui.Label1->setText(m_s.formats().formatTime(now));
     // The stretch of the day this tick stands for: back to the last tick
     // when that came in the clock's rhythm, so that a task at 00:00:00 is
     // not lost to the tick a few milliseconds after it. After a suspend, a
@@ -149,11 +130,11 @@ void TfmTocsiner::Timer1Timer() {
     // are read afresh, so every repeating task is armed on each of its days.
     if (today != m_tickDay) {
         m_tickDay = today;
-        ui->Label13->setText(m_formats.formatDate(today));
-        showTodaysWeekDay();
+        ui.Label13->setText(m_s.formats().formatDate(today));
+        Q_EMIT dayBegan();
         std::exception_ptr failed;
         try {
-            m_schedule->RecalcScheduleFrom(inRhythm ? -1.0 : now);
+            m_s.schedule().RecalcScheduleFrom(inRhythm ? -1.0 : now);
         } catch (...) {
             failed = std::current_exception();
         }
@@ -163,8 +144,8 @@ void TfmTocsiner::Timer1Timer() {
             std::rethrow_exception(failed);
     }
     // 2. The date was compared when the task was armed.
-    const TEvRec& table = m_schedule->EvTable;
-    if (m_schedule->ActEvArmed) {
+    const TEvRec& table = m_s.schedule().EvTable;
+    if (m_s.schedule().ActEvArmed) {
         const int i = table.ActEv;
         if (i >= 0 && i < table.Count && now >= table.Times.at(i)) {
             // Its own copy: firing a countdown rebuilds the table under it.
@@ -176,13 +157,13 @@ void TfmTocsiner::Timer1Timer() {
     }
 }
 
-void TfmTocsiner::PaintActEv() {
-    armFrom(m_clock.timeNow());
+void Firing::PaintActEv() {
+    armFrom(m_s.clock().timeNow());
 }
 
-void TfmTocsiner::armFrom(double from) {
-    TEvRec& table = m_schedule->EvTable;
-    auto* list = ui->clbEvents;
+void Firing::armFrom(double from) {
+    TEvRec& table = m_s.schedule().EvTable;
+    auto* list = ui.clbEvents;
     // 1. Nothing to arm; no row may keep a mark from an earlier table.
     if (table.Count == 0) {
         if (list->armedRow() >= 0)
@@ -190,8 +171,8 @@ void TfmTocsiner::armFrom(double from) {
         return;
     }
     // 2.
-    const int today = m_clock.today();
-    const double now = m_clock.timeNow();
+    const int today = m_s.clock().today();
+    const double now = m_s.clock().timeNow();
     // Unless the clock has been set back since.
     const bool firedToday = m_lastFired.date == today && m_lastFired.time <= now;
     // 4. In order of time of day.
@@ -209,18 +190,18 @@ void TfmTocsiner::armFrom(double from) {
         const auto fired = m_firedDue.constFind(name);
         if (fired != m_firedDue.cend() && *fired == table.Dates.at(i) + table.Times.at(i))
             continue;
-        if (!m_settings->ReadBool(name, keys::Activing, false))
+        if (!m_s.settings().ReadBool(name, keys::Activing, false))
             continue;
         found = i;
         break;
     }
     // 3, 5. The mark goes onto the armed row alone, or off every row.
     if (found >= 0) {
-        m_schedule->ActEvArmed = true;
+        m_s.schedule().ActEvArmed = true;
         table.ActEv = found;
         list->setArmedRow(list->rowOfName(table.Names.at(found)));
     } else {
-        m_schedule->ActEvArmed = false;
+        m_s.schedule().ActEvArmed = false;
         table.ActEv = table.Count + 1;
         list->setArmedRow(-1);
     }
@@ -228,37 +209,37 @@ void TfmTocsiner::armFrom(double from) {
     list->viewport()->update();
 }
 
-void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
+void Firing::DoEvent(const QString& TaskName, int FireMode) {
     // Its own copy of the name from start to end: the steps below rebuild
     // the table and the list that a caller's name may point into.
     const QString name = TaskName;
     const bool byClock = FireMode == 0;
     // The day the task was due: its sounds may run on past midnight.
-    const int dueDate = byClock ? m_lastFired.date : m_clock.today();
+    const int dueDate = byClock ? m_lastFired.date : m_s.clock().today();
     if (byClock) {
         // Whatever fails below, the next tick must not fire this task again.
-        m_schedule->ActEvArmed = false;
-        m_lastFiringMs = m_clock.now().toMSecsSinceEpoch();
+        m_s.schedule().ActEvArmed = false;
+        m_lastFiringMs = m_s.clock().now().toMSecsSinceEpoch();
     }
     // A test of a name that was never saved fires with the defaults but
     // writes nothing: it must not create a task the user never saved.
-    const bool saved = hasSection(*m_settings, name);
+    const bool saved = hasSection(m_s.settings(), name);
     // The keys the firing acts on, read once: what the alarm shows and does
     // is this task's, whatever the steps below do to the file and the table.
-    const int sound = quint8(m_settings->ReadInteger(name, keys::Sound, 0));
-    const int ones = quint8(m_settings->ReadInteger(name, keys::Ones, 0));
-    const int action = quint8(m_settings->ReadInteger(name, keys::Action, 0));
-    QString message = m_settings->ReadString(name, keys::Message, QString());
-    const QString app = m_settings->ReadString(name, keys::App, QString());
+    const int sound = quint8(m_s.settings().ReadInteger(name, keys::Sound, 0));
+    const int ones = quint8(m_s.settings().ReadInteger(name, keys::Ones, 0));
+    const int action = quint8(m_s.settings().ReadInteger(name, keys::Action, 0));
+    QString message = m_s.settings().ReadString(name, keys::Message, QString());
+    const QString app = m_s.settings().ReadString(name, keys::App, QString());
 
     // 1. Sound.
     if (sound > 0) {
         // The chime sounds in the first minute of an hour; the clock leaves the
         // task's own sound out then, a test always plays it.
-        const bool chimeMinute = byClock && daycount::toTime(m_lastFired.time).minute() == 0 &&
-                                 ui->cbSound->currentIndex() != 0;
+        const bool chimeMinute =
+            byClock && daycount::toTime(m_lastFired.time).minute() == 0 && m_chime.chimeChosen();
         if (!chimeMinute)
-            PlaySoundTimes(sound, ones);
+            m_chime.PlaySoundTimes(sound, ones);
     }
     // 2. Next date; a countdown restarts and rebuilds the table.
     if (saved) {
@@ -266,26 +247,22 @@ void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
         // tick has returned; the task still fires.
         try {
             if (byClock)
-                m_schedule->AdvanceFiredTask(name, dueDate);
+                m_s.schedule().AdvanceFiredTask(name, dueDate);
             else
-                m_schedule->AdvanceTaskDate(name, 0);
+                m_s.schedule().AdvanceTaskDate(name, 0);
         } catch (const AppError& e) {
-            showErrorBoxLater(e.message());
+            m_s.guard().showErrorBoxLater(e.message());
         }
     }
     // 3. The editor shows the new date of its task. The picker's handlers run
     // on the user's leaving and closing it, not on a date set from here.
-    if (name == CurrentTaskName)
-        ui->OnAirDate->setDate(
-            daycount::toDate(m_settings->ReadDate(name, keys::Date, m_clock.today())));
+    Q_EMIT taskDateAdvanced(name);
     // 4. Re-arm: the task just fired lies behind now.
     PaintActEv();
-    // 5, 6. The alarm window exists from start-up to the end; a main window
+    // 5, 6. The alarm window, where the main window has one: a main window
     // alone (before the others are made) still does its part of the firing.
-    TfmMsg* const msg = fmMsg;
     const auto present = [&](const QString* text, bool show) {
-        if (msg != nullptr)
-            msg->present(name, action, text, show);
+        Q_EMIT alarm(name, action, text, show);
     };
     switch (action) {
     case 0:
@@ -297,7 +274,7 @@ void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
         // The NT family's way: the power module's restart; the alarm window
         // is not shown.
         present(nullptr, false);
-        m_platform.NT_Reboot(kRestart);
+        m_s.platform().NT_Reboot(kRestart);
         break;
     case 2:
         // The message line keeps what it had; the window counts down.
@@ -305,8 +282,9 @@ void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
         break;
     case 3:
         present(message.isEmpty() ? nullptr : &message, !message.isEmpty());
-        if (!m_platform.openApp(app))
-            showBoxLater(kCannotOpen, [this] { m_platform.information(this, kCannotOpen); });
+        if (!m_s.platform().openApp(app))
+            m_s.guard().showBoxLater(
+                kCannotOpen, [this] { m_s.platform().information(ui.window, kCannotOpen); });
         break;
     default:
         present(nullptr, false);
@@ -314,56 +292,57 @@ void TfmTocsiner::DoEvent(const QString& TaskName, int FireMode) {
     }
 }
 
-void TfmTocsiner::sbTestEvClick() {
-    DoEvent(ui->evName->currentText(), -1);
+void Firing::sbTestEvClick() {
+    DoEvent(ui.evName->currentText(), -1);
 }
 
-void TfmTocsiner::sbCalculateClick() {
+void Firing::sbCalculateClick() {
+    const QString CurrentTaskName = m_currentTask();
     // 1.
-    if (ui->clbEvents->count() == 0)
+    if (ui.clbEvents->count() == 0)
         return;
     // 2. Time 0 makes the recalculation start a countdown afresh from now.
     const auto restart = [this](const QString& name) {
-        if (m_settings->ReadTime(name, keys::TimeGap, 0.0) > 0.0)
-            m_settings->WriteTime(name, keys::Time, 0.0);
+        if (m_s.settings().ReadTime(name, keys::TimeGap, 0.0) > 0.0)
+            m_s.settings().WriteTime(name, keys::Time, 0.0);
     };
-    if (ui->cbCalculate->isChecked()) {
+    if (ui.cbCalculate->isChecked()) {
         // A copy: the writes below do not change the table, but keep it plain.
-        const QStringList names = m_schedule->EvTable.Names.mid(0, m_schedule->EvTable.Count);
+        const QStringList names = m_s.schedule().EvTable.Names.mid(0, m_s.schedule().EvTable.Count);
         for (const QString& name : names)
             restart(name);
     } else if (!CurrentTaskName.isEmpty()) {
         restart(CurrentTaskName);
     }
     // 3.
-    m_schedule->RecalcSchedule();
+    m_s.schedule().RecalcSchedule();
     PaintActEv();
     // 4.
-    ui->lbEvName->setText(CurrentTaskName);
-    ui->lbEvTime->setText(CurrentTaskName.isEmpty()
-                              ? QString()
-                              : m_formats.formatTime(m_settings->ReadTime(
-                                    CurrentTaskName, keys::Time, m_clock.timeNow())));
+    ui.lbEvName->setText(CurrentTaskName);
+    ui.lbEvTime->setText(CurrentTaskName.isEmpty()
+                             ? QString()
+                             : m_s.formats().formatTime(m_s.settings().ReadTime(
+                                   CurrentTaskName, keys::Time, m_s.clock().timeNow())));
 }
 
-void TfmTocsiner::TimeImageDblClick() {
-    m_platform.openDateTimeSettings();
+void Firing::TimeImageDblClick() {
+    m_s.platform().openDateTimeSettings();
 }
 
-void TfmTocsiner::Button1Click() {
+void Firing::Button1Click() {
     // 1.
-    ui->Memo1->clear();
-    ui->Memo2->clear();
+    ui.Memo1->clear();
+    ui.Memo2->clear();
     // 2.
-    m_schedule->RecalcSchedule();
+    m_s.schedule().RecalcSchedule();
     PaintActEv();
     // 3.
-    const TEvRec& table = m_schedule->EvTable;
+    const TEvRec& table = m_s.schedule().EvTable;
     for (int i = 0; i < table.Count; ++i) {
-        ui->Memo1->appendPlainText(table.Names.at(i));
-        ui->Memo2->appendPlainText(m_formats.formatTime(table.Times.at(i)));
+        ui.Memo1->appendPlainText(table.Names.at(i));
+        ui.Memo2->appendPlainText(m_s.formats().formatTime(table.Times.at(i)));
     }
     // 4.
-    ui->L10->setText(QString::number(table.Count) + QStringLiteral(" * ") +
-                     QString::number(table.ActEv));
+    ui.L10->setText(QString::number(table.Count) + QStringLiteral(" * ") +
+                    QString::number(table.ActEv));
 }

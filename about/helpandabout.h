@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QToolButton;
+class QWidget;
+class Services;
+class TfmAvtor;
+
+// The main window's two ways out of the editor: the user guide and the About
+// card.
+class HelpAndAbout final : public QObject {
+public:
+    // `hidePicker` hides the week-day picker along with the main window.
+    HelpAndAbout(Services& services, QWidget* window, QToolButton* sbHelp, QToolButton* sbAbout,
+                 std::function<void()> hidePicker, QObject* parent = nullptr);
+
+    // The About card, once it is made; null before and at the end.
+    void attachAboutWindow(TfmAvtor* avtor) { fmAvtor = avtor; }
+
+    void sbHelpClick();
+    void sbAboutClick();
+    // <program folder>/help/help.htm
+    QString helpFilePath() const;
+
+private:
+    Services& m_s;
+    QWidget* const m_window;
+    std::function<void()> m_hidePicker;
+    TfmAvtor* fmAvtor = nullptr;
+};

@@ -1,0 +1,62 @@
+#include "startupentry.h"
+
+#include "autostart.h"
+#include "handlerguard.h"
+#include "keys.h"
+#include "platform.h"
+#include "services.h"
+#include "settingsfile.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+const QString kEntryName = QStringLiteral("Звонарька 2.5");
+
+} // namespace
+
+StartupEntry::StartupEntry(Services& services, QWidget* window, QCheckBox* cbAutoLoad,
+                           QObject* parent)
+    : QObject(parent), m_s(services), m_window(window), cbAutoLoad(cbAutoLoad) {
+    connect(cbAutoLoad, &QCheckBox::toggled, this,
+            [this] { m_s.guard().run([this] { cbAutoLoadClick(); }); });
+}
+
+QString StartupEntry::startupShortcutFileName() {
+    return kEntryName + QStringLiteral(".desktop");
+}
+
+void StartupEntry::cbAutoLoadClick() {
+    // 1, 2. The folder is always known; the entry is never written outside it.
+    const QString entry =
+        QDir(m_s.platform().autostartFolder()).filePath(startupShortcutFileName());
+    // 3.
+    const QFileInfo info(entry);
+    if (info.exists() || info.isSymLink()) {
+        QFile::remove(entry);
+        m_s.settings().WriteBool(keys::MainSection, keys::Autoload, false);
+    }
+    // 4.
+    if (cbAutoLoad->isChecked())
+        CreateStartupShortcut(m_s.platform().programPath(), entry, QString());
+}
+
+void StartupEntry::CreateStartupShortcut(const QString& target, const QString& shortcutPath,
+                                         const QString& arguments) {
+    // The session starts the program in the folder it runs in now, where its
+    // settings file lives. That is the program's own folder when it is run from
+    // there; an installed program runs in the user's data folder instead, and
+    // started in its own read-only folder it would find no settings at all.
+    const QString workDir = QDir(m_s.workDir()).absolutePath();
+    if (autostart::writeEntry(shortcutPath,
+                              autostart::desktopEntry(kEntryName, target, arguments, workDir))) {
+        m_s.settings().WriteBool(keys::MainSection, keys::Autoload, true);
+    } else {
+        m_s.platform().information(
+            m_window,
+            QStringLiteral("Немогу поместить ярлык проги\rв автозагрузку! Попробуйте в ручную.."));
+    }
+}

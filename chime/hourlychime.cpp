@@ -1,0 +1,76 @@
+#include "hourlychime.h"
+
+#include "chime.h"
+#include "clock.h"
+#include "handlerguard.h"
+#include "keys.h"
+#include "platform.h"
+#include "services.h"
+#include "settingsfile.h"
+
+#include <QComboBox>
+
+HourlyChime::HourlyChime(Services& services, QComboBox* cbSound, QObject* parent)
+    : QObject(parent), m_s(services), cbSound(cbSound) {
+    m_timer2.setInterval(3590000);
+    // A drop-down's handler runs for the user's choices only, not for start-up's.
+    connect(cbSound, &QComboBox::activated, this,
+            [this] { m_s.guard().run([this] { cbSoundChange(); }); });
+    connect(&m_timer2, &QTimer::timeout, this,
+            [this] { m_s.guard().run([this] { Timer2Timer(); }); });
+}
+
+bool HourlyChime::chimeChosen() const {
+    return cbSound->currentIndex() != 0;
+}
+
+void HourlyChime::ArmHourlyChime() {
+    const int interval = chime::armIntervalMs(m_s.clock().now().time());
+    // Setting an interval restarts a running timer even when it is the same
+    // one, and so does start(): an unchanged interval must leave the running
+    // period alone, or a re-arm during minute 59 would keep postponing the tick.
+    if (m_timer2.interval() != interval)
+        m_timer2.setInterval(interval);
+    if (!m_timer2.isActive())
+        m_timer2.start();
+}
+
+void HourlyChime::Timer2Timer() {
+    if (m_timer2.interval() > chime::WatchIntervalMs)
+        m_timer2.setInterval(chime::WatchIntervalMs);
+    const QTime now = m_s.clock().now().time();
+    // Before the hour (from hh:59:55) or after its first minutes: keep watching.
+    if (!chime::inChimeWindow(now))
+        return;
+    const chime::Strike strike = chime::strikeFor(cbSound->currentIndex(), now.hour());
+    if (strike.repeated) {
+        PlaySoundTimes(strike.sound, strike.times);
+    } else if (strike.times > 0) {
+        if (const auto sound = chime::eventSound(strike.sound))
+            m_s.platform().playSound(sound->name);
+    }
+    // Now in minute 0..2 (later still after a long chime, never past the
+    // hour's end): the long interval to the next hh:59:55.
+    ArmHourlyChime();
+}
+
+void HourlyChime::cbSoundChange() {
+    const int choice = cbSound->currentIndex();
+    m_s.settings().WriteInteger(keys::MainSection, keys::Sound, choice);
+    if (choice == 0)
+        m_timer2.stop();
+    else
+        ArmHourlyChime();
+}
+
+void HourlyChime::PlaySoundTimes(int sound, int count) {
+    const auto s = chime::eventSound(sound);
+    if (!s)
+        return;
+    // The wait comes first: the first sound starts one spacing after the call,
+    // and the last one still plays when this returns.
+    for (int i = 0; i < count; ++i) {
+        m_s.platform().sleepMs(s->spacingMs);
+        m_s.platform().playSound(s->name);
+    }
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+class ClickLabel;
+class EventCheckList;
+class HourlyChime;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+class QWidget;
+class Services;
+
+// The clock and the firing of tasks: Timer1's one-second tick, the choice of
+// the armed task and its mark in the task list, the firing with sound, next
+// date and action, and the small operations around them (test a task,
+// recalculate countdowns, the date and time settings, the hidden schedule
+// view). What a firing means to the features above it goes out as signals.
+class Firing final : public QObject {
+    Q_OBJECT
+
+public:
+    // The controls the clock and the firing handle, all on the main window.
+    struct Controls {
+        QWidget* window;           // parent of the firing's boxes
+        EventCheckList* clbEvents; // carries the armed task's mark
+        QComboBox* evName;         // the task the test button fires
+        QLabel* Label1;            // the time
+        QLabel* Label13;           // the date
+        QLabel* lbEvName;
+        QLabel* lbEvTime;
+        QCheckBox* cbCalculate;
+        QToolButton* sbTestEv;
+        QToolButton* sbCalculate;
+        ClickLabel* TimeImage;
+        // The hidden schedule view.
+        QPushButton* Button1;
+        QPlainTextEdit* Memo1;
+        QPlainTextEdit* Memo2;
+        QLabel* L10;
+    };
+
+    // `currentTask` names the task loaded in the editor (empty for none).
+    Firing(Services& services, HourlyChime& chime, const Controls& controls,
+           std::function<QString()> currentTask, QObject* parent = nullptr);
+
+    // Chooses the armed task, the first active one dated today whose time is
+    // still ahead, and moves the task list's mark onto it.
+    void PaintActEv();
+    // Fires the named task: FireMode 0 when the clock fires the armed task,
+    // -1 when the user tests a task.
+    void DoEvent(const QString& TaskName, int FireMode);
+    void Timer1Timer();
+    void sbTestEvClick();
+    void sbCalculateClick();
+    void TimeImageDblClick();
+    void Button1Click();
+
+    // Starts Timer1 with its ticks just after the wall clock's second
+    // boundaries; the period stays one second.
+    void startClock();
+    // Timer1's handler: the tick, with any error box shown after it returns.
+    void clockTick();
+    // The clock tick, enabled at the end of start-up.
+    QTimer& Timer1() { return m_timer1; }
+    // When the clock last fired a task, in milliseconds since the epoch of
+    // the program's clock; for measurements.
+    qint64 lastClockFiringMs() const { return m_lastFiringMs; }
+
+Q_SIGNALS:
+    // The task's date may have moved on: an editor showing it follows.
+    void taskDateAdvanced(const QString& name);
+    // The first tick of a new day.
+    void dayBegan();
+    // The alarm window's part of a firing: the task, its action, its message
+    // (null for none) and whether the window shows.
+    void alarm(const QString& name, int action, const QString* message, bool show);
+
+private:
+    // Chooses the armed task among the entries of today from time of day
+    // `from` on (PaintActEv: from now).
+    void armFrom(double from);
+    // Puts the next tick back just after a second boundary when the ticks
+    // have drifted away from it.
+    void alignClock();
+
+    Services& m_s;
+    HourlyChime& m_chime;
+    const Controls ui;
+    std::function<QString()> m_currentTask;
+    QTimer m_timer1;
+
+    // The day and time of the entry the clock fired last. The table is not
+    // rebuilt after a firing, so a task fired at the very millisecond of its
+    // time would otherwise still count as ahead and fire once more.
+    struct FiredEntry {
+        int date = -1;
+        double time = -1.0;
+    } m_lastFired;
+    qint64 m_lastFiringMs = 0;
+    bool m_clockAligning = false;
+    // The day of the last tick, for the daily refresh, and the moment of the
+    // last tick as a day count.
+    int m_tickDay = -1;
+    double m_lastTick = -1.0;
+    // Each task's last due moment fired by the clock (date + time), so that
+    // no due moment fires twice, whatever the clock does.
+    QHash<QString, double> m_firedDue;
+};

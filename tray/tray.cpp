@@ -1,0 +1,145 @@
+#include "tray.h"
+
+#include "handlerguard.h"
+#include "icons.h"
+#include "keys.h"
+#include "platform.h"
+#include "services.h"
+#include "settingsfile.h"
+
+#include <QCheckBox>
+#include <QMenu>
+#include <QToolButton>
+#include <QWidget>
+
+namespace {
+
+const QString kTrayTip = QStringLiteral("Звонарька 2.5");
+
+} // namespace
+
+Tray::Tray(Services& services, QWidget* window, TrayWindowLink& link, const Controls& controls,
+           QObject* parent)
+    : QObject(parent), m_s(services), m_window(window), m_link(link),
+      cbStayOnTop(controls.cbStayOnTop), cbStartHide(controls.cbStartHide) {
+    buildTrayMenu();
+    connect(controls.Ok, &QToolButton::clicked, this,
+            [this] { m_s.guard().run([this] { OkClick(); }); });
+    connect(cbStayOnTop, &QCheckBox::toggled, this,
+            [this] { m_s.guard().run([this] { cbStayOnTopClick(); }); });
+    connect(cbStartHide, &QCheckBox::toggled, this,
+            [this] { m_s.guard().run([this] { cbStartHideClick(); }); });
+}
+
+Tray::~Tray() = default;
+
+void Tray::buildTrayMenu() {
+    ImageList1 = {icons::menuPicture(icons::MenuPicture::Hide),
+                  icons::menuPicture(icons::MenuPicture::Show),
+                  icons::menuPicture(icons::MenuPicture::Close)};
+    m_window->setWindowIcon(icons::alarmClock());
+
+    pmIcon = new QMenu(m_window);
+    pmIcon->setObjectName(QStringLiteral("pmIcon"));
+    pmiHide = pmIcon->addAction(QIcon(ImageList1.at(0)), QStringLiteral("Спрятать"));
+    pmiHide->setObjectName(QStringLiteral("pmiHide"));
+    pmiShow = pmIcon->addAction(QIcon(ImageList1.at(1)), QStringLiteral("Показать"));
+    pmiShow->setObjectName(QStringLiteral("pmiShow"));
+    QFont bold = pmiShow->font();
+    bold.setBold(true);
+    pmiShow->setFont(bold);
+    pmIcon->setDefaultAction(pmiShow);
+    N1 = pmIcon->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    pmiClose = pmIcon->addAction(QIcon(ImageList1.at(2)), QStringLiteral("Закрыть"));
+    pmiClose->setObjectName(QStringLiteral("pmiClose"));
+
+    HandlerGuard& guard = m_s.guard();
+    connect(pmiHide, &QAction::triggered, this,
+            [this, &guard] { guard.run([this] { pmiHideClick(); }); });
+    connect(pmiShow, &QAction::triggered, this,
+            [this, &guard] { guard.run([this] { pmiShowClick(); }); });
+    connect(pmiClose, &QAction::triggered, this,
+            [this, &guard] { guard.run([this] { m_link.CloseAppClick(); }); });
+}
+
+void Tray::CreateTrayIcon() {
+    if (!m_tray) {
+        m_tray = m_s.platform().createTrayIcon(icons::alarmClock(), kTrayTip);
+        connect(m_tray.get(), &TrayIcon::doubleClicked, this,
+                [this] { m_s.guard().run([this] { TrayIconDoubleClick(); }); });
+        connect(m_tray.get(), &TrayIcon::rightButtonReleased, this,
+                [this](QPoint at) { m_s.guard().run([this, at] { TrayIconRightButtonUp(at); }); });
+    }
+    m_tray->add();
+}
+
+void Tray::DeleteTrayIcon() {
+    if (m_tray)
+        m_tray->remove();
+}
+
+void Tray::TrayIconDoubleClick() {
+    pmiShowClick();
+}
+
+void Tray::TrayIconRightButtonUp(QPoint globalPos) {
+    // The main window comes to the front first, where it is shown; a hidden
+    // or minimised one stays as it is. Qt's popup closes by itself on a click
+    // elsewhere.
+    if (m_window->isVisible() && !m_window->isMinimized()) {
+        m_window->raise();
+        m_window->activateWindow();
+    }
+    pmIcon->popup(globalPos);
+}
+
+void Tray::pmiShowClick() {
+    const bool minimised = m_window->isVisible() && m_window->isMinimized();
+    if (m_window->isMinimized())
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    // A window hidden as a minimised one (no tray) shows again here: it was
+    // never hidden for Qt, so this is its showing.
+    if (minimised)
+        m_link.FormShow();
+}
+
+void Tray::pmiHideClick() {
+    // 1. Leaving the editor's field stores a pending edit.
+    m_link.leaveEditor();
+    // 2. Without a tray there would be no way back: minimise instead.
+    if (m_window->isVisible()) {
+        if (m_s.platform().isSystemTrayAvailable())
+            m_window->hide();
+        else if (!m_window->isMinimized())
+            m_window->showMinimized();
+    }
+    // 3. Pinned or not.
+    m_link.hideWeekPicker();
+}
+
+void Tray::OkClick() {
+    pmiHideClick();
+}
+
+void Tray::cbStayOnTopClick() {
+    DeleteTrayIcon();
+    const bool wasVisible = m_window->isVisible();
+    const bool onTop = cbStayOnTop->isChecked();
+    if (onTop != bool(m_window->windowFlags() & Qt::WindowStaysOnTopHint)) {
+        // Qt hides the window while it changes its flags; contents and
+        // visibility stay as they were.
+        m_window->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        if (wasVisible)
+            m_window->show();
+    }
+    CreateTrayIcon();
+    m_s.settings().WriteBool(keys::MainSection, keys::StayOnTop, onTop);
+}
+
+void Tray::cbStartHideClick() {
+    m_s.settings().WriteBool(keys::MainSection, keys::HideOnStart, cbStartHide->isChecked());
+}
