@@ -1,3 +1,4 @@
+#include "clicklabel.h"
 #include "daycount.h"
 #include "eventchecklist.h"
 #include "fakeplatform.h"
@@ -5,6 +6,7 @@
 #include "programwindows.h"
 #include "regionalformats.h"
 #include "schedule.h"
+#include "services.h"
 #include "tfmmsg.h"
 
 #include <QCheckBox>
@@ -161,6 +163,7 @@ private Q_SLOTS:
     void switchOffIsNeverLost();
     void boxesWaitForTheTickToReturn();
     void aMonthOfTasks();
+    void firingAloneOnBareControls();
 
 private:
     std::unique_ptr<Run> r;
@@ -1152,6 +1155,97 @@ void TestFiring::aMonthOfTasks() {
     QVERIFY2(slept >= 10, qPrintable(QString::number(slept)));
     QVERIFY2(fired > 900, qPrintable(QString::number(fired)));
     QVERIFY(r->platform.boxes.isEmpty());
+}
+
+// The clock, the chime and the task list alone, on bare controls and the
+// fakes, with no main window: the list shows the armed task's mark, and what
+// a firing means to the editor and the alarm window goes out as the firing's
+// signals, in the firing's order.
+void TestFiring::firingAloneOnBareControls() {
+    Task a{QStringLiteral("A"), QStringLiteral("12:00:05")};
+    a.sound = 1;
+    a.ones = 2;
+    Task b{QStringLiteral("B"), QStringLiteral("12:00:10")};
+    b.action = 2;
+    r->writeIni({b, a}, "SortBy=Time\n");
+    r->clock.set(kDay, hms(12, 0));
+
+    QStringList boxes;
+    HandlerGuard guard([&](const QString& text) { boxes.append(text); });
+    Services services(r->platform, r->clock, RegionalFormats::russian(), r->dir.path(), guard);
+    services.open(r->iniPath());
+    QWidget window;
+    auto* cbSound = new QComboBox(&window);
+    cbSound->addItems({QStringLiteral("нет"), QStringLiteral("кукушка")});
+    auto* list = new EventCheckList(&window);
+    auto* evName = new QComboBox(&window);
+    evName->setEditable(true);
+    const auto label = [&] { return new QLabel(&window); };
+    QLabel* lbEvName = label();
+    QLabel* lbEvTime = label();
+    HourlyChime chime(services, cbSound);
+    Firing firing(services, chime,
+                  Firing::Controls{&window, list, evName, label(), label(), lbEvName, lbEvTime,
+                                   new QCheckBox(&window), new QToolButton(&window),
+                                   new QToolButton(&window), new ClickLabel(&window),
+                                   new QPushButton(&window), new QPlainTextEdit(&window),
+                                   new QPlainTextEdit(&window), label()},
+                  [] { return QStringLiteral("B"); });
+    TaskList tasks(services, firing,
+                   TaskList::Controls{&window, list, evName, new QToolButton(&window),
+                                      new QToolButton(&window), label(), lbEvName, lbEvTime});
+    QStringList events;
+    connect(&firing, &Firing::taskDateAdvanced, this,
+            [&](const QString& name) { events.append(QStringLiteral("date ") + name); });
+    connect(&firing, &Firing::dayBegan, this, [&] { events.append(QStringLiteral("day")); });
+    connect(&firing, &Firing::alarm, this,
+            [&](const QString& name, int action, const QString* message, bool show) {
+                events.append(QStringLiteral("alarm %1 %2 %3 %4")
+                                  .arg(name)
+                                  .arg(action)
+                                  .arg(message != nullptr ? *message : QStringLiteral("-"))
+                                  .arg(show));
+            });
+    const auto marked = [&] {
+        return list->armedRow() < 0 ? QString() : list->item(list->armedRow())->text();
+    };
+    const auto tick = [&](QDate day, QTime at) {
+        r->clock.set(day, at.addMSecs(3));
+        guard.run([&] { firing.Timer1Timer(); });
+    };
+
+    guard.run([&] {
+        services.schedule().RecalcSchedule();
+        tasks.ApplySavedSort();
+        firing.startClock();
+    });
+    firing.Timer1().stop();
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("A"));
+    QCOMPARE(marked(), QStringLiteral("A"));
+
+    // A: its sound twice (no chime chosen), its date on to tomorrow, the
+    // alarm with the default text, and the mark on B.
+    tick(kDay, hms(12, 0, 5));
+    QCOMPARE(r->platform.soundLog.filter(QStringLiteral("play ")).size(), 2);
+    QCOMPARE(events, QStringList({QStringLiteral("date A"),
+                                  QStringLiteral("alarm A 0 Время пришло... 1")}));
+    QCOMPARE(r->value(QStringLiteral("A"), QStringLiteral("Date")), dateText(kDay.addDays(1)));
+    QCOMPARE(marked(), QStringLiteral("B"));
+
+    // B: the switch-off shows the window without a message line; nothing is
+    // left to arm today.
+    events.clear();
+    tick(kDay, hms(12, 0, 10));
+    QCOMPARE(events, QStringList({QStringLiteral("date B"), QStringLiteral("alarm B 2 - 1")}));
+    QCOMPARE(marked(), QString());
+
+    // The next day's first tick: the day is announced and A is armed again.
+    events.clear();
+    tick(kDay.addDays(1), hms(0, 0, 1));
+    QCOMPARE(events, QStringList({QStringLiteral("day")}));
+    QCOMPARE(marked(), QStringLiteral("A"));
+    QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(u'|')));
 }
 
 QTEST_MAIN(TestFiring)
