@@ -25,7 +25,8 @@ int main(int argc, char* argv[]) {
     ShutdownSignals endSignals;
 #if QT_CONFIG(sessionmanager)
     // A session manager's end of the session (SaveYourself, then Die) is
-    // left to Qt: Die closes the main window, which runs the shut-down. But
+    // left to Qt: Die closes the shown windows and leaves the event loop, and
+    // the shut-down runs as the windows go, shown or in the tray. But
     // the program comes back with the session only through its own autostart
     // entry, when the user asked for it, and in its own folder, where its
     // settings file lives; a manager restoring the saved session would start
