@@ -4,7 +4,7 @@
 # system bus with a fake logind, and the accessibility bus standing in for the
 # user's hand (headless weston has no input): the main window and the pinned
 # picker show, a switch-off task fires and its alarm window shows with its
-# caption, at the end of its 15-second countdown logind receives PowerOff,
+# caption, stay-on-top goes off and on with the window staying on the screen, at the end of its 15-second countdown logind receives PowerOff,
 # "Спрятать" minimises the main window (no tray) and hides the picker, SIGTERM
 # ends the program with 0, the stored positions of the windows are kept as
 # they were (Wayland reports none) and nothing is printed on the console.
@@ -120,16 +120,31 @@ find_object() {
   done
   return 1
 }
+press() { [ "$(a11y "$1" org.a11y.atspi.Action.DoAction 0)" = "(true,)" ] || fail "could not press $1"; }
+
+# Stay-on-top off and on again: Qt makes the window anew each time; it must
+# come back on the screen, the key follow the box, and nothing be printed.
+on_top=$(find_object 'Держаться поверх всех окон') || fail "no stay-on-top box in the accessibility tree"
+for value in 0 1; do
+  press "$on_top"
+  stored() { [ "$(ini_get Main StayOnTop)" = "$value" ]; }
+  wait_until 5 stored || fail "StayOnTop is not $value after the box was pressed"
+  wait_until 10 toplevel "$main_caption" || fail "the main window left the screen with stay-on-top $value"
+done
+
 hide_button=$(find_object 'Спрятать') || fail "no 'Спрятать' in the accessibility tree"
 minimise_requests() { grep -c 'xdg_toplevel@[0-9]*\.set_minimized()' "$work/proto.log"; }
 before=$(minimise_requests)
-[ "$(a11y "$hide_button" org.a11y.atspi.Action.DoAction 0)" = "(true,)" ] || fail "'Спрятать' could not be pressed"
+press "$hide_button"
 main_gone() { ! toplevel "$main_caption"; }
 wait_until 10 main_gone || fail "'Спрятать' left the main window on the screen"
 minimised() { [ "$(minimise_requests)" -gt "$before" ]; }
 wait_until 5 minimised || fail "'Спрятать' did not ask the compositor to minimise the main window"
 toplevel 'Неделя' && fail "'Спрятать' left the picker on the screen"
 kill -0 "$app" 2>/dev/null || fail "the program ended"
+# The session bus has no tray host, so no icon may have been offered there.
+gdbus call --address "$DBUS_SESSION_BUS_ADDRESS" --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+  --method org.freedesktop.DBus.ListNames | grep -q StatusNotifierItem && fail "a tray icon was registered with no host"
 note "'Спрятать' minimised the main window"
 
 kill -TERM "$app"
