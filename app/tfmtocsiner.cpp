@@ -13,7 +13,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QTime>
@@ -209,8 +208,9 @@ void TfmTocsiner::FormDestroy() {
     Timer2.stop();
     // 2.
     DeleteTrayIcon();
-    // 3. Also when hidden: the position it had when it was last shown.
-    if (m_settings) {
+    // 3. Also when hidden: the position it had when it was last shown. A
+    // session that cannot report positions keeps the stored ones.
+    if (m_settings && canPlaceWindows()) {
         m_settings->WriteInteger(keys::MainSection, keys::Left, x());
         m_settings->WriteInteger(keys::MainSection, keys::Top, y());
     }
@@ -255,7 +255,7 @@ void TfmTocsiner::FormMouseDown(Qt::MouseButton button, QPoint pos) {
     // The window manager's move follows the left button only; other buttons
     // drag the window by hand, except on Wayland, where only the compositor
     // may move a window and takes any button.
-    if (button != Qt::LeftButton && !QGuiApplication::platformName().startsWith(u"wayland")) {
+    if (button != Qt::LeftButton && canPlaceWindows()) {
         WindowDrag::start(this, button, mapToGlobal(pos));
         return;
     }

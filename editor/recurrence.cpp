@@ -11,6 +11,7 @@
 #include "schedule.h"
 #include "settingsfile.h"
 #include "tfmweek.h"
+#include "windowhints.h"
 
 namespace {
 
@@ -146,7 +147,10 @@ void TfmTocsiner::showTodaysWeekDay() {
 void TfmTocsiner::SaveWeekSets() {
     if (fmWeek == nullptr || !m_settings)
         return;
-    m_settings->WriteInteger(keys::MainSection, keys::WeekLeft, fmWeek->x());
-    m_settings->WriteInteger(keys::MainSection, keys::WeekTop, fmWeek->y());
+    // A session that cannot report positions keeps the stored ones.
+    if (canPlaceWindows()) {
+        m_settings->WriteInteger(keys::MainSection, keys::WeekLeft, fmWeek->x());
+        m_settings->WriteInteger(keys::MainSection, keys::WeekTop, fmWeek->y());
+    }
     m_settings->WriteBool(keys::MainSection, keys::WeekHold, fmWeek->isPinned());
 }
