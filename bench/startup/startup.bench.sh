@@ -117,6 +117,12 @@ audio_maps() {
   awk '{ print $6 }' /proc/"$1"/maps | grep -E 'libpulse|libasound|libpipewire|Multimedia|libgst|zvsounds' | sort -u
 }
 
+# Kibibytes of the collation library's data (ICU's) in memory: the bare
+# window reads none of it.
+icu_data_kib() {
+  awk '/^[0-9a-f]+-[0-9a-f]+ / { icu = ($6 ~ /libicudata/) } icu && /^Rss:/ { s += $2 } END { print s + 0 }' /proc/"$1"/smaps
+}
+
 # "tid voluntary involuntary" context switches of every thread. A voluntary
 # switch is a thread going to sleep, so each counts one wake-up; involuntary
 # ones are preemptions, which depend on the machine's load, not on the program.
@@ -172,7 +178,7 @@ stop_program
 audio=0
 for loc in "${locales[@]}"; do
   run_locale=$loc
-  times=() cpu_at_map=() pss=() bare_times=() bare_pss=() pss_beside=() bare_pss_beside=()
+  times=() cpu_at_map=() pss=() bare_times=() bare_pss=() pss_beside=() bare_pss_beside=() icu=()
   for i in $(seq "$runs"); do
     # The program and the bare window take turns at starting first, so a
     # burst of load on the machine falls on both alike. The first is measured
@@ -202,6 +208,7 @@ for loc in "${locales[@]}"; do
           ((i == 1)) && { echo "startup.bench.sh: mapped after start-up:"; echo "$found"; } >&2
         fi
         ((first)) && pss+=("$(pss_mib "$prog_pid")")
+        icu+=("$(icu_data_kib "$prog_pid")")
       else
         ((first)) && bare_pss+=("$(pss_mib "$bare_pid")")
       fi
@@ -231,6 +238,8 @@ for loc in "${locales[@]}"; do
   echo "PssBareQt@$tasks$sfx median_MiB=$med min_MiB=$min max_MiB=$max"
   read -r med min max <<<"$(pairwise - "${pss_beside[@]}" -- "${bare_pss_beside[@]}")"
   echo "PssOverBareQt@$tasks/$loc median_MiB=$med min_MiB=$min max_MiB=$max target_MiB=<=1.5"
+  read -r med min max <<<"$(stats "${icu[@]}")"
+  echo "CollationDataAtStartup@$tasks/$loc median_KiB=$med min_KiB=$min max_KiB=$max target_KiB=<=64"
 done
 echo "AudioLoadedAtStartup@$tasks median_runs=$audio min_runs=$audio max_runs=$audio target_runs=<=0"
 if [ "${locales[0]}" != "$users_locale" ]; then
