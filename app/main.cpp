@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QDir>
+#if QT_CONFIG(sessionmanager)
+#include <QSessionManager>
+#endif
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -20,6 +23,18 @@ int main(int argc, char* argv[]) {
     // a closed terminal, Ctrl+C) closes the main window as "Закрыть" does, so
     // the shut-down sequence stores what it stores and the exit code is 0.
     ShutdownSignals endSignals;
+#if QT_CONFIG(sessionmanager)
+    // A session manager's end of the session (SaveYourself, then Die) is
+    // left to Qt: Die closes the shown windows and leaves the event loop, and
+    // the shut-down runs as the windows go, shown or in the tray. But
+    // the program comes back with the session only through its own autostart
+    // entry, when the user asked for it, and in its own folder, where its
+    // settings file lives; a manager restoring the saved session would start
+    // it a second time, and in its own choice of folder (Qt names none).
+    QObject::connect(&app, &QGuiApplication::saveStateRequest, &app, [](QSessionManager& manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    });
+#endif
 
     SystemPlatform platform;
     SystemClock clock;

@@ -25,7 +25,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QTime>
@@ -297,8 +296,10 @@ void TfmTocsiner::FormDestroy() {
     m_chime->stop();
     // 2.
     m_tray->DeleteTrayIcon();
-    // 3. Also when hidden: the position it had when it was last shown.
-    if (SettingsFile* settings = m_services->settingsIfOpen()) {
+    // 3. Also when hidden: the position it had when it was last shown. A
+    // session that cannot report positions keeps the stored ones.
+    SettingsFile* settings = m_services->settingsIfOpen();
+    if (settings != nullptr && canPlaceWindows()) {
         settings->WriteInteger(keys::MainSection, keys::Left, x());
         settings->WriteInteger(keys::MainSection, keys::Top, y());
     }
@@ -342,7 +343,7 @@ void TfmTocsiner::FormMouseDown(Qt::MouseButton button, QPoint pos) {
     // The window manager's move follows the left button only; other buttons
     // drag the window by hand, except on Wayland, where only the compositor
     // may move a window and takes any button.
-    if (button != Qt::LeftButton && !QGuiApplication::platformName().startsWith(u"wayland")) {
+    if (button != Qt::LeftButton && canPlaceWindows()) {
         WindowDrag::start(this, button, mapToGlobal(pos));
         return;
     }

@@ -12,6 +12,7 @@
 #include "services.h"
 #include "settingsfile.h"
 #include "tfmweek.h"
+#include "windowhints.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -157,8 +158,11 @@ void TaskEditor::showTodaysWeekDay() {
 void TaskEditor::SaveWeekSets() {
     if (fmWeek == nullptr || !m_s.isOpen())
         return;
-    m_s.settings().WriteInteger(keys::MainSection, keys::WeekLeft, fmWeek->x());
-    m_s.settings().WriteInteger(keys::MainSection, keys::WeekTop, fmWeek->y());
+    // A session that cannot report positions keeps the stored ones.
+    if (canPlaceWindows()) {
+        m_s.settings().WriteInteger(keys::MainSection, keys::WeekLeft, fmWeek->x());
+        m_s.settings().WriteInteger(keys::MainSection, keys::WeekTop, fmWeek->y());
+    }
     m_s.settings().WriteBool(keys::MainSection, keys::WeekHold, fmWeek->isPinned());
 }
 

@@ -121,6 +121,11 @@ protected:
 
 } // namespace
 
+bool canPlaceWindows() {
+    static const bool placeable = !QGuiApplication::platformName().startsWith(u"wayland");
+    return placeable;
+}
+
 void keepOutOfTaskbar(QWidget* window) {
     if (window == nullptr || QGuiApplication::platformName() != u"xcb")
         return;

@@ -13,6 +13,14 @@ class QWidget;
 // Only X11 has such a state a client may set; elsewhere this does nothing.
 void keepOutOfTaskbar(QWidget* window);
 
+// Whether the program may place its own windows and learn where they are.
+// X11 lets a client do both. Wayland leaves placement to the compositor and
+// tells a client nothing of its windows' positions: what Qt reports there as a
+// window's position is no place on the screen, so it must not be stored, and a
+// window is moved only by the compositor's own interactive move. The platform
+// is asked once; it cannot change while the program runs.
+bool canPlaceWindows();
+
 // Shows the window minimised as the window manager sees it (WM_STATE Iconic
 // on X11): a state set before the native window exists stays Qt's own, and
 // the window would come up normal. Nothing may resize the window until it is

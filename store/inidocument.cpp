@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -96,12 +97,12 @@ QString foldKey(QStringView name) {
 
 // Lists a name unless one that differs only in case came before it: the
 // first spelling of a section or key is the one that counts.
-void addFirstSpelling(QStringList& names, QSet<QString>& seen, const QString& name) {
+void addFirstSpelling(QStringList& names, QSet<QString>& seen, QStringView name) {
     QString folded = foldKey(name);
     if (seen.contains(folded))
         return;
     seen.insert(std::move(folded));
-    names.append(name);
+    names.append(name.toString());
 }
 
 QStringView lineEndText(IniDocument::LineEnd end) {
@@ -124,6 +125,15 @@ IniDocument::Line IniDocument::makeLine(QString text, LineEnd end) {
     Line line;
     line.end = end;
     const QStringView t(text);
+    // Spans are kept in 32 bits: a line of 2 GiB is kept as text and not read.
+    if (t.size() > std::numeric_limits<qint32>::max()) {
+        line.text = std::move(text);
+        return line;
+    }
+    const auto setName = [&line, t](QStringView name) {
+        line.nameStart = qint32(name.data() - t.data());
+        line.nameLength = qint32(name.size());
+    };
     qsizetype b = 0;
     qsizetype e = t.size();
     while (b < e && isBlank(t[b]))
@@ -133,10 +143,10 @@ IniDocument::Line IniDocument::makeLine(QString text, LineEnd end) {
     if (b < e && t[b] == u'[') {
         if (e - b >= 2 && t[e - 1] == u']') {
             line.kind = Kind::Header;
-            line.name = trimBlanks(t.sliced(b + 1, e - b - 2)).toString();
+            setName(trimBlanks(t.sliced(b + 1, e - b - 2)));
         } else if (const qsizetype close = t.indexOf(u']', b + 1); close >= 0 && close < e) {
             line.kind = Kind::Header;
-            line.name = trimBlanks(t.sliced(b + 1, close - b - 1)).toString();
+            setName(trimBlanks(t.sliced(b + 1, close - b - 1)));
         }
     }
     // A line that opens with "[" is never a key line, or a value holding "]"
@@ -146,8 +156,8 @@ IniDocument::Line IniDocument::makeLine(QString text, LineEnd end) {
             const QStringView key = trimBlanks(t.first(eq));
             if (!key.isEmpty()) {
                 line.kind = Kind::Key;
-                line.name = key.toString();
-                line.valueStart = eq + 1;
+                setName(key);
+                line.valueStart = qint32(eq + 1);
             }
         }
     }
@@ -186,6 +196,8 @@ IniDocument IniDocument::parse(const QByteArray& bytes) {
     }
 
     const QStringView all(text);
+    // Held for the program's life: no room for lines that will never come.
+    doc.m_lines.reserve(size_t(all.count(u'\n')) + 1);
     bool firstEnd = true;
     qsizetype start = 0;
     while (start < all.size()) {
@@ -233,7 +245,7 @@ qsizetype IniDocument::findSection(QStringView section, qsizetype from) const {
                 if (line.kind != Kind::Header)
                     continue;
                 // The first of a duplicated section is the one read and written.
-                const QString folded = foldKey(line.name);
+                const QString folded = foldKey(line.name());
                 if (!m_sectionIndex.contains(folded))
                     m_sectionIndex.insert(folded, i);
             }
@@ -243,7 +255,7 @@ qsizetype IniDocument::findSection(QStringView section, qsizetype from) const {
     }
     for (qsizetype i = from; i < lineCount(); ++i) {
         const Line& line = m_lines[size_t(i)];
-        if (line.kind == Kind::Header && sameName(line.name, section))
+        if (line.kind == Kind::Header && sameName(line.name(), section))
             return i;
     }
     return -1;
@@ -260,7 +272,7 @@ qsizetype IniDocument::findKey(qsizetype header, QStringView key) const {
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i) {
         const Line& line = m_lines[size_t(i)];
-        if (line.kind == Kind::Key && sameName(line.name, key))
+        if (line.kind == Kind::Key && sameName(line.name(), key))
             return i;
     }
     return -1;
@@ -327,7 +339,7 @@ QStringList IniDocument::sections() const {
     QSet<QString> seen;
     for (const Line& line : m_lines) {
         if (line.kind == Kind::Header)
-            addFirstSpelling(names, seen, line.name);
+            addFirstSpelling(names, seen, line.name());
     }
     return names;
 }
@@ -342,7 +354,7 @@ QStringList IniDocument::keys(QStringView section) const {
     for (qsizetype i = header + 1; i < end; ++i) {
         const Line& line = m_lines[size_t(i)];
         if (line.kind == Kind::Key)
-            addFirstSpelling(names, seen, line.name);
+            addFirstSpelling(names, seen, line.name());
     }
     return names;
 }
@@ -381,7 +393,7 @@ bool IniDocument::isStorableKey(QStringView key) {
     if (k.isEmpty() || k.contains(u'=') || storableName(k) != k)
         return false;
     const Line line = makeLine(k + u'=', LineEnd::Lf);
-    return line.kind == Kind::Key && line.name == k;
+    return line.kind == Kind::Key && line.name() == k;
 }
 
 QString IniDocument::storableName(QStringView text) {

@@ -1,5 +1,7 @@
 #include "eventchecklist.h"
 
+#include "nameorder.h"
+
 #include <QCollator>
 #include <QFocusEvent>
 #include <QMouseEvent>
@@ -82,6 +84,17 @@ EventCheckList::EventCheckList(QWidget* parent) : QListWidget(parent) {
 }
 
 bool EventCheckList::nameLess(const QString& a, const QString& b) {
+    // A Russian desktop's names in the usual letters need no collation
+    // library: it would cost more memory than the rest of the list.
+    static const bool russian = [] {
+        const QLocale system = QLocale::system();
+        return system.language() == QLocale::Russian &&
+               (system.script() == QLocale::CyrillicScript ||
+                system.script() == QLocale::AnyScript);
+    }();
+    if (russian)
+        if (const std::optional<int> order = nameorder::compareRussian(a, b))
+            return *order < 0;
     return nameCollator().compare(a, b) < 0;
 }
 

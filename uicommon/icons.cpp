@@ -1,8 +1,11 @@
 #include "icons.h"
 
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -57,21 +60,51 @@ QPixmap alarmClock(int size) {
     return pm;
 }
 
-QIcon alarmClock() {
-    // Painted once: the application, the main window and the tray share it.
-    // Dropped with the application, as pixmaps must not outlive it.
-    static QIcon* painted = nullptr;
-    if (painted == nullptr) {
-        painted = new QIcon;
-        // Up to 256, so a window icon at twice the size stays sharp.
-        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-            painted->addPixmap(alarmClock(size));
-        qAddPostRoutine([] {
-            delete painted;
-            painted = nullptr;
-        });
+namespace {
+
+// The alarm clock painted at the size asked for, each time it is asked for:
+// Qt asks when it sets a window's icon or draws the tray's, now and then,
+// while eight stored sizes up to 256 pixels would hold 354 KB for the
+// program's whole life.
+class AlarmClockEngine final : public QIconEngine {
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
     }
-    return *painted;
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+        const int side = std::max(0, std::min(size.width(), size.height()));
+        return {side, side};
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        const QSize side = actualSize(size, mode, state);
+        if (side.isEmpty())
+            return {};
+        QPixmap pm = alarmClock(side.width());
+        if (mode == QIcon::Normal)
+            return pm;
+        // Greyed or highlighted as Qt does it for stored pixmaps.
+        return QIcon(pm).pixmap(side, 1.0, mode, state);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        // Up to 256, so a window icon at twice the size stays sharp.
+        QList<QSize> sizes;
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            sizes.append(QSize(size, size));
+        return sizes;
+    }
+
+    QString key() const override { return QStringLiteral("zvonarka.alarmclock"); }
+    QIconEngine* clone() const override { return new AlarmClockEngine; }
+};
+
+} // namespace
+
+QIcon alarmClock() {
+    return QIcon(new AlarmClockEngine);
 }
 
 QPixmap menuPicture(MenuPicture which, int size) {

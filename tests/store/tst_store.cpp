@@ -3,9 +3,11 @@
 #include "daycount.h"
 #include "inidocument.h"
 #include "keys.h"
+#include "nameorder.h"
 #include "regionalformats.h"
 #include "settingsfile.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -146,6 +148,53 @@ class TestStore final : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { QVERIFY(m_tmp.isValid()); }
+
+    // --- the name box's order without the collation library -------------------
+
+    void russianOrderAgreesWithTheCollationLibrary() {
+        // The collation library's Russian order, letter case aside, is the
+        // reference: random names drawn from few letters, so that many share
+        // long beginnings, differ only by case or by ё against е, or one is the
+        // beginning of the other.
+        QCollator collator{QLocale(QLocale::Russian, QLocale::Russia)};
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        collator.setNumericMode(false);
+        const QString letters = QStringLiteral(" 09еЕёЁжаЯяйиzaZAъь");
+        QRandomGenerator rng(15);
+        const auto name = [&] {
+            QString s;
+            for (int i = 0, n = int(rng.bounded(6)); i < n; ++i)
+                s += letters.at(int(rng.bounded(letters.size())));
+            return s;
+        };
+        const auto sign = [](int v) { return (v > 0) - (v < 0); };
+        for (int i = 0; i < 20000; ++i) {
+            const QString a = name();
+            const QString b = rng.bounded(4) == 0 ? a.toUpper() : name();
+            const std::optional<int> ours = nameorder::compareRussian(a, b);
+            QVERIFY(ours.has_value());
+            if (sign(*ours) != sign(collator.compare(a, b)))
+                QFAIL(qPrintable(u'"' + a + u"\" against \"" + b + u'"'));
+        }
+        // Every letter of both alphabets and every digit in the library's order.
+        QString all = QStringLiteral(" ёЁ");
+        for (char16_t c = u'0'; c <= u'9'; ++c)
+            all += QChar(c);
+        for (char16_t c = u'а'; c <= u'я'; ++c)
+            all += QChar(c) + QChar(char16_t(c - 0x20));
+        for (char16_t c = u'a'; c <= u'z'; ++c)
+            all += QChar(c) + QChar(char16_t(c - 0x20));
+        for (QChar x : std::as_const(all)) {
+            const QString a = QString(x) + u'я';
+            for (QChar y : std::as_const(all))
+                QCOMPARE(sign(*nameorder::compareRussian(a, QString(y))),
+                         sign(collator.compare(a, QString(y))));
+        }
+        // Anything else is left to the library.
+        QVERIFY(!nameorder::compareRussian(u"Задание-1", u"Задание").has_value());
+        QVERIFY(!nameorder::compareRussian(u"abc", u"Ä").has_value());
+        QVERIFY(!nameorder::compareRussian(QStringLiteral("е\u0308"), u"ё").has_value());
+    }
 
     // --- syntax and matching -------------------------------------------------
 

@@ -2,7 +2,9 @@
 # The real program as a native Wayland client, under a headless weston started
 # here: it loads Qt's Wayland plugin, makes its settings file, prints nothing
 # on the console (no tray there, so no X11 tray code complaining), and a second
-# copy on the same Wayland display exits 0 without touching the file.
+# copy on the same Wayland display exits 0 without touching the file. SIGTERM
+# ends it with 0, and the fresh file holds only the top start-up stores, as
+# under X11: no position the session cannot report.
 # e2e_wayland.sh <program>
 set -uo pipefail
 program=$(readlink -f "${1:?program}")
@@ -52,4 +54,12 @@ kill -0 "$app" 2>/dev/null || fail "the first copy ended"
 
 [ -s "$work/program.log" ] && fail "the program printed on the console: $(head -5 "$work/program.log")"
 [ -s "$work/second.log" ] && fail "the second copy printed on the console: $(head -5 "$work/second.log")"
-echo "PASS: native Wayland client, settings file made, silent console, second copy exits 0"
+kill -TERM "$app"
+wait_until 15 sh -c "! kill -0 $app 2>/dev/null" || fail "SIGTERM did not end the program"
+wait "$app"
+rc=$?
+[ "$rc" -eq 0 ] || fail "the program ended with $rc after SIGTERM"
+positions=$(grep -iE '^(Left|Top|WeekLeft|WeekTop)=' "$ini" | tr '\n' ' ')
+[ "$positions" = "Top=0 " ] || fail "the fresh settings file holds positions '$positions', not 'Top=0 '"
+[ -s "$work/program.log" ] && fail "the program printed on the console: $(head -5 "$work/program.log")"
+echo "PASS: native Wayland client, settings file made, silent console, second copy exits 0, no positions stored"
