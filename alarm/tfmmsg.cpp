@@ -82,6 +82,10 @@ void TfmMsg::setFiredTask(const QString& taskName, int action) {
 void TfmMsg::setMessage(const QString& text) {
     ui->lMsg->setText(text);
     ui->lMsg->adjustSize();
+    // A second alarm's message while the window is up: it is placed as a
+    // show would place it, or a long one would run off the window.
+    if (isVisible())
+        placeMessage();
 }
 
 void TfmMsg::showAlarm() {

@@ -342,6 +342,12 @@ void TestAlarm::messageIsCentredOnShow() {
     QCOMPARE(label("lMsg")->x(), TfmMsg::messageLeft(msg()->frameGeometry().width(), 2));
     QCOMPARE(msg()->size(), form);
     QCOMPARE(okButton()->y(), okY);
+    // A second task seconds later, its long message over the first's while
+    // the window is up: broken into lines as well.
+    fire(QStringLiteral("Ужин"), 0,
+         QStringLiteral("Пора ужинать: котлеты уже на столе, пюре греется, чай остывает"));
+    QCOMPARE(label("lMsg")->x(), 11);
+    QVERIFY(msg()->height() > form.height());
 }
 
 void TestAlarm::firedTasksOpenTheWindowInTheirMode() {
