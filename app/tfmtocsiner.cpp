@@ -77,6 +77,24 @@ TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
         pal.setColor(QPalette::ButtonText, Qt::blue);
         b->setPalette(pal);
     }
+    // Coloured labels take their colour from the palette, not from a style
+    // sheet: one style sheet would put the whole style-sheet engine between
+    // the style and every one of these labels, costing start-up time and
+    // memory for nothing but a text colour.
+    const auto tint = [](QLabel* l, QColor c) {
+        QPalette pal = l->palette();
+        pal.setColor(QPalette::WindowText, c);
+        l->setPalette(pal);
+    };
+    for (QLabel* l : {ui->lbEvName, ui->lbEvTime})
+        tint(l, QColor(0x00, 0x80, 0x00));
+    for (QLabel* l : {ui->lbDay, ui->Label13, ui->Label1, ui->Label8, ui->lbSort})
+        tint(l, QColor(0x00, 0x80, 0x80));
+    // The clock repaints every second while the window is shown. Filled with
+    // the panel's own colour it paints alone, not the panel and picture under
+    // it; at its fixed size a new time asks the panel for no new layout.
+    ui->Label1->setAutoFillBackground(true);
+    ui->Label1->setFixedSize(ui->Label1->size());
     ui->clbEvents->setFlow(QListView::TopToBottom);
     ui->clbEvents->setWrapping(true);
     ui->clbEvents->setResizeMode(QListView::Adjust);

@@ -24,9 +24,11 @@ fake_at() { # <YYYY-MM-DD HH:MM:SS>: the faked clock reads this now
 }
 fake_now() { FAKETIME_TIMESTAMP_FILE="$clockfile" FAKETIME_NO_CACHE=1 LD_PRELOAD="$preload" date "$@"; }
 
-# Each task's program: one line "<task> <faked day>" per firing.
+# Each task's program: one line "<task> <faked day>" per firing, and one in
+# leaked.env when the program's own display switches reached it.
 for t in Daily Every3 Weekdays; do
-  printf '#!/bin/sh\necho "%s $(date +%%F)" >>"%s"\n' "$t" "$work/fired.log" >"$work/$t.sh"
+  printf '#!/bin/sh\necho "%s $(date +%%F)" >>"%s"\n[ -z "${QT_XCB_NO_MITSHM+set}" ] || echo "%s" >>"%s"\n' \
+    "$t" "$work/fired.log" "$t" "$work/leaked.env" >"$work/$t.sh"
   chmod +x "$work/$t.sh"
 done
 : >"$work/fired.log"
@@ -114,6 +116,7 @@ live_day 2027-03-06 Daily                        # Saturday, slept over midnight
 live_day 2027-03-07 Daily Weekdays               # Sunday
 live_day 2027-03-08 Daily Every3 Weekdays        # Monday
 live_day 2027-03-09 Daily                        # Tuesday
+[ ! -s "$work/leaked.env" ] || fail "QT_XCB_NO_MITSHM passed on to the programs of: $(sort -u "$work/leaked.env" | tr '\n' ' ')"
 [ "$(wc -l <"$work/fired.log")" -eq 15 ] || fail "$(wc -l <"$work/fired.log") firings: $(cat "$work/fired.log")"
 expect_key Daily Date 10.03.2027
 expect_key Every3 Date 11.03.2027
