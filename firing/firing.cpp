@@ -85,8 +85,7 @@ void Firing::startClock() {
     m_timer1.start(kTickMs - ms + kTickLagMs);
 }
 
-void Firing::alignClock() {
-    const int ms = m_s.clock().now().time().msec();
+void Firing::alignClock(int ms) {
     if (ms < (m_clockAligning ? kTickSettleMs : kTickDriftMs)) {
         // On the boundary: back to the plain period if the last one was a
         // correction. start() on an unchanged period would shift the phase.
@@ -109,10 +108,10 @@ void Firing::clockTick() {
 }
 
 void Firing::Timer1Timer() {
-    if (m_timer1.isActive())
-        alignClock();
-    // 1.
+    // The clock is read once a tick: each reading looks up the time zone.
     const QDateTime at = m_s.clock().now();
+    if (m_timer1.isActive())
+        alignClock(at.time().msec());
     const int today = daycount::fromDate(at.date());
     const double now = daycount::fromTime(at.time());
     ui.Label1->setText(m_s.formats().formatTime(now));

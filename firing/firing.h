@@ -90,7 +90,7 @@ private:
     void armFrom(double from);
     // Puts the next tick back just after a second boundary when the ticks
     // have drifted away from it.
-    void alignClock();
+    void alignClock(int ms);
 
     Services& m_s;
     HourlyChime& m_chime;
