@@ -13,16 +13,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOption>
 #include <QTextDocument>
 #include <QToolButton>
+
+#include <memory>
 
 namespace {
 
@@ -287,14 +292,78 @@ const char* kIni = "[Main]\nTop=0\nARec=0\n"
                    "[Выключение]\n"
                    "Time=21:00:00\nDate=09.12.2026\nActiving=1\nAction=2\n";
 
+// Reading any image has the image reader load the image-format plugins,
+// and with them their libraries, for the process's whole life.
+bool imageFormatPluginLoaded() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        qFatal("cannot read /proc/self/maps");
+    return maps.readAll().contains("/imageformats/");
+}
+
+QImage rendered(QGroupBox& box, QStyle* style, qreal ratio) {
+    box.setStyle(style);
+    QImage out(box.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(ratio);
+    out.fill(Qt::white);
+    box.render(&out);
+    return out;
+}
+
 } // namespace
 
 class TestFit final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // First: it asks whether this process ever read an image.
+    void groupBoxFrameIsFusionsWithoutReadingAnImage();
     void everyTextFits();
 };
+
+// Fusion paints a group box's frame from a picture file; the style paints the
+// same pixels without one, so that showing the main window reads no image.
+void TestFit::groupBoxFrameIsFusionsWithoutReadingAnImage() {
+    QFont formFont;
+    {
+        ProgramRun run;
+        run.writeIni(kIni);
+        run.startAndShow();
+        const QList<QGroupBox*> boxes = run.main()->findChildren<QGroupBox*>();
+        QVERIFY(!boxes.isEmpty());
+        formFont = boxes.first()->font();
+        QVERIFY(!run.main()->grab().isNull());
+        QVERIFY2(!imageFormatPluginLoaded(), "showing the main window read an image");
+    }
+
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    QStyle* compact = QApplication::style();
+    QCOMPARE(compact->metaObject()->className(), "CompactStyle");
+    struct Kind {
+        const char* name;
+        QString title;
+        bool checkable;
+        bool flat;
+    };
+    const Kind kinds[] = {{"titled", QStringLiteral("Задания"), false, false},
+                          {"untitled", QString(), false, false},
+                          {"checkable", QStringLiteral("О'Звучка"), true, false},
+                          {"flat", QStringLiteral("Задания"), false, true}};
+    for (const Kind& kind : kinds)
+        for (const qreal ratio : {1.0, 2.0}) {
+            QGroupBox box(kind.title);
+            box.setFont(formFont);
+            box.setCheckable(kind.checkable);
+            box.setFlat(kind.flat);
+            box.resize(173, 61);
+            const QImage want = rendered(box, fusion.get(), ratio);
+            const QImage got = rendered(box, compact, ratio);
+            QVERIFY2(got == want, qPrintable(QStringLiteral("%1 group box at scale %2 differs from "
+                                                            "Fusion's")
+                                                 .arg(QLatin1String(kind.name))
+                                                 .arg(ratio)));
+        }
+}
 
 void TestFit::everyTextFits() {
     ProgramRun run;
