@@ -9,6 +9,7 @@
 #include <qdrawutil.h>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace {
@@ -23,7 +24,7 @@ constexpr int kFrame = 2;
 // and across the middle every row and column repeats, so the 6-pixel corners
 // plus one middle row and column (index 6 here) hold all of it. Non-
 // premultiplied ARGB, the picture's own values.
-constexpr int kKey = 13;
+constexpr std::size_t kKey = 13;
 constexpr int kPictureWidth = 98;
 constexpr int kPictureHeight = 38;
 constexpr int kBorder = 6;
@@ -64,11 +65,11 @@ static_assert(kFrameKey.size() == kKey * kKey);
 
 // The key's index of a picture's pixel along one side: the border pixels map
 // onto themselves, everything between onto the middle.
-int keyIndex(int at, int length) {
+std::size_t keyIndex(int at, int length) {
     if (at < kBorder)
-        return at;
+        return static_cast<std::size_t>(at);
     if (at >= length - kBorder)
-        return kKey - (length - at);
+        return kKey - static_cast<std::size_t>(length - at);
     return kBorder;
 }
 
@@ -80,9 +81,9 @@ const QPixmap& groupBoxFrame() {
         QImage image(kPictureWidth, kPictureHeight, QImage::Format_ARGB32);
         for (int y = 0; y < kPictureHeight; ++y) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            const int row = keyIndex(y, kPictureHeight) * kKey;
+            const std::size_t row = keyIndex(y, kPictureHeight) * kKey;
             for (int x = 0; x < kPictureWidth; ++x)
-                line[x] = kFrameKey.at(static_cast<std::size_t>(row + keyIndex(x, kPictureWidth)));
+                line[x] = kFrameKey.at(row + keyIndex(x, kPictureWidth));
         }
         return QPixmap::fromImage(image);
     }();
