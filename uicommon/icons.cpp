@@ -4,8 +4,10 @@
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 
 #include <algorithm>
+#include <vector>
 
 #include <cmath>
 
@@ -62,10 +64,38 @@ QPixmap alarmClock(int size) {
 
 namespace {
 
-// The alarm clock painted at the size asked for, each time it is asked for:
-// Qt asks when it sets a window's icon or draws the tray's, now and then,
-// while eight stored sizes up to 256 pixels would hold 354 KB for the
-// program's whole life.
+// Setting a window's icon on X paints all eight sizes, and Qt does that twice
+// for the main window when it is first shown (once as it creates the window,
+// once more for the widget's own icon), about a tenth of the start-up's
+// processor time each. The sizes painted are kept only until the event loop
+// next turns, so the second setting takes the first one's pictures, and
+// nothing is held for the program's life.
+QPixmap paintedAlarmClock(int size) {
+    struct Painted {
+        int size;
+        QPixmap pm;
+    };
+    static std::vector<Painted> recent;
+    for (const Painted& p : recent)
+        if (p.size == size)
+            return p.pm;
+    QPixmap pm = alarmClock(size);
+    // Without an event loop to drop them, the pictures are not kept at all.
+    if (QCoreApplication::instance() == nullptr)
+        return pm;
+    if (recent.empty()) {
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { recent.clear(); });
+        // Nor past the application, should it end before its loop turns.
+        static const bool dropAtExit = (qAddPostRoutine([] { recent.clear(); }), true);
+        (void)dropAtExit;
+    }
+    recent.push_back({size, pm});
+    return pm;
+}
+
+// The alarm clock painted at the size asked for when it is asked for: Qt asks
+// when it sets a window's icon or draws the tray's, now and then, while eight
+// stored sizes up to 256 pixels would hold 354 KB for the program's whole life.
 class AlarmClockEngine final : public QIconEngine {
 public:
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
@@ -82,7 +112,7 @@ public:
         const QSize side = actualSize(size, mode, state);
         if (side.isEmpty())
             return {};
-        QPixmap pm = alarmClock(side.width());
+        QPixmap pm = paintedAlarmClock(side.width());
         if (mode == QIcon::Normal)
             return pm;
         // Greyed or highlighted as Qt does it for stored pixmaps.
