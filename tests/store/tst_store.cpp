@@ -969,6 +969,20 @@ private Q_SLOTS:
         QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 777);
     }
 
+    void systemClockKeepsUpWithTheRealOne() {
+        const SystemClock clock;
+        const QDateTime first = clock.now();
+        QCOMPARE(first.timeSpec(), Qt::LocalTime);
+        QVERIFY(qAbs(first.msecsTo(QDateTime::currentDateTime())) < 1000);
+        // Read over and over, it must still move on.
+        QDateTime last = first;
+        for (int i = 0; i < 100000 && first.msecsTo(last) < 5; ++i)
+            last = clock.now();
+        QThread::msleep(5);
+        QVERIFY(first.msecsTo(clock.now()) >= 5 + first.msecsTo(last));
+        QCOMPARE(clock.now().timeSpec(), Qt::LocalTime);
+    }
+
     // --- where the file is ----------------------------------------------------------
 
     void firstStartPath() {
