@@ -3,6 +3,7 @@
 // program draws or ships is there in the screen's own pixels, not blown up
 // from half as many. (The real program on a 192-dpi X server: e2e_hidpi.)
 
+#include "icons.h"
 #include "programrun.h"
 #include "tfmavtor.h"
 #include "ui_tfmavtor.h"
@@ -42,10 +43,14 @@ void TestHiDpi::scaledByTwo() {
         ++pictures;
     }
     QCOMPARE(pictures, 3);
-    // The window's icon (also the tray's) at its largest common sizes.
+    // The window's icon (also the tray's) at its largest common sizes, and
+    // the sizes the build paints ahead (64, 256) are the painting's pixels.
     for (int size : {32, 128}) {
         const QPixmap pm = main->windowIcon().pixmap(QSize(size, size), 2.0);
         QCOMPARE(pm.size(), QSize(2 * size, 2 * size));
+        QImage painted = icons::alarmClock(2 * size).toImage();
+        painted.setDevicePixelRatio(2.0);
+        QCOMPARE(pm.toImage(), painted);
     }
 
     // The About card keeps its 490 by 311, its pictures in twice the pixels.
