@@ -1,6 +1,10 @@
 // Paints the program's icon into <out>/<size>/zvonarka.png for each size given;
-// with --pixels, into a header of its pixels instead (alarmclockpixels.h), for
-// the program to take the window icon's sizes ready-made.
+// with --pixels, into a header of its pixels instead, for the program to take
+// the window icon's sizes ready-made. That header is kept in the sources, so
+// the program's own build paints nothing; after a change to the painting:
+//   QT_QPA_PLATFORM=offscreen zv_drawicon --pixels uicommon/alarmclockpixels.h
+//   16 22 24 32 48 64 128 256
+// (tst_hidpi fails while it is out of date).
 #include "icons.h"
 
 #include <QByteArray>
@@ -17,9 +21,10 @@ namespace {
 // Each size's premultiplied ARGB pixels, row by row, compressed with qCompress.
 bool writePixels(const QString& path, const QList<int>& sizes) {
     QByteArray out =
-        "// Made by zv_drawicon --pixels at build time: the alarm clock's pixels (premultiplied\n"
+        "// Made by zv_drawicon --pixels (packaging/drawicon.cpp): the alarm clock's pixels "
+        "(premultiplied\n"
         "// ARGB, compressed with qCompress), as icons::alarmClock(int) paints them.\n"
-        "#pragma once\n\nnamespace alarmclockpixels {\n\n"
+        "#pragma once\n\n// clang-format off\nnamespace alarmclockpixels {\n\n"
         "struct Picture {\n    int size;\n    const unsigned char* data;\n    int length;\n};\n\n";
     QByteArray table = "inline constexpr Picture kPictures[] = {\n";
     for (int size : sizes) {
@@ -40,7 +45,7 @@ bool writePixels(const QString& path, const QList<int>& sizes) {
         table +=
             "    {" + QByteArray::number(size) + ", " + name + ", int(sizeof " + name + ")},\n";
     }
-    out += "\n" + table + "};\n\n} // namespace alarmclockpixels\n";
+    out += "\n" + table + "};\n\n} // namespace alarmclockpixels\n// clang-format on\n";
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(out) == out.size();
 }

@@ -20,8 +20,9 @@ namespace {
 // Setting a window's icon on X takes all eight sizes, and Qt does that twice
 // for the main window when it is first shown (once as it creates the window,
 // once more for the widget's own icon). Painted, they took a tenth of the
-// start-up's processor time each time; the build paints them once, and the
-// program unpacks them, in a fraction of that. Any other size is painted.
+// start-up's processor time each time; they are painted ahead by the same code
+// (alarmclockpixels.h, made by zv_drawicon --pixels) and only unpacked here,
+// in a fraction of that. Any other size is painted.
 QPixmap readyMadeAlarmClock(int size) {
     for (const alarmclockpixels::Picture& p : alarmclockpixels::kPictures) {
         if (p.size != size)
