@@ -42,7 +42,7 @@ QPixmap readyMadeAlarmClock(int size) {
 // The sizes made are kept only until the event loop next turns, so the
 // second setting takes the first one's pictures, and nothing is held for the
 // program's life.
-QPixmap paintedAlarmClock(int size) {
+QPixmap sharedAlarmClock(int size) {
     struct Painted {
         int size;
         QPixmap pm;
@@ -84,7 +84,7 @@ public:
         const QSize side = actualSize(size, mode, state);
         if (side.isEmpty())
             return {};
-        QPixmap pm = paintedAlarmClock(side.width());
+        QPixmap pm = sharedAlarmClock(side.width());
         if (mode == QIcon::Normal)
             return pm;
         // Greyed or highlighted as Qt does it for stored pixmaps.
