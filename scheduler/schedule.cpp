@@ -44,6 +44,7 @@ void Schedule::RecalcSchedule() {
 }
 
 void Schedule::RecalcScheduleFrom(double aheadFrom) {
+    const SettingsFile::Pass pass(m_settings);
     ActEvArmed = false;
     const double now = m_clock.timeNow();
 

@@ -13,3 +13,12 @@ double Clock::timeNow() const {
 double Clock::dateTimeNow() const {
     return daycount::fromDateTime(now());
 }
+
+QDateTime SystemClock::now() const {
+    // Within one millisecond of universal time the local time is the same.
+    if (m_last.isValid() && QDateTime::currentMSecsSinceEpoch() == m_lastMs)
+        return m_last;
+    m_last = QDateTime::currentDateTime();
+    m_lastMs = m_last.toMSecsSinceEpoch();
+    return m_last;
+}

@@ -19,7 +19,14 @@ public:
 
 class SystemClock final : public Clock {
 public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    QDateTime now() const override;
+
+private:
+    // The last local time read and its instant. The local time costs a check
+    // of the time zone file on disk, and a recalculation asks for today a few
+    // hundred times a millisecond.
+    mutable QDateTime m_last;
+    mutable qint64 m_lastMs = 0;
 };
 
 // A clock that stands still until told otherwise.

@@ -211,7 +211,24 @@ IniFile::IniFile(QString path) : m_path(std::move(path)) {}
 
 IniFile::~IniFile() = default;
 
+void IniFile::beginPass() const {
+    if (m_passes++ == 0)
+        m_passChecked = false;
+}
+
+void IniFile::endPass() const {
+    if (--m_passes == 0)
+        m_passChecked = false;
+}
+
 IniDocument& IniFile::load() const {
+    if (m_doc && m_passChecked)
+        return *m_doc;
+    return loadChecked();
+}
+
+IniDocument& IniFile::loadChecked() const {
+    m_passChecked = m_passes > 0;
     const QByteArray name = QFile::encodeName(m_path);
     const DiskState now = statPath(name);
     if (m_doc && now == m_state)
@@ -282,7 +299,7 @@ std::optional<QString> IniFile::value(QStringView section, QStringView key) cons
 }
 
 void IniFile::setValue(QStringView section, QStringView key, const QString& value) {
-    IniDocument& doc = load();
+    IniDocument& doc = loadChecked();
     // A key that already holds this very text needs no rewrite of the whole
     // file and no disk sync: recalculations write back many unchanged dates.
     // Only where the write would succeed, so a read-only file still refuses it,
@@ -315,13 +332,13 @@ QStringList IniFile::sections() const {
 }
 
 void IniFile::eraseSection(QStringView section) {
-    IniDocument& doc = load();
+    IniDocument& doc = loadChecked();
     if (doc.eraseSection(section))
         save(doc);
 }
 
 bool IniFile::deleteKey(QStringView section, QStringView key) {
-    IniDocument& doc = load();
+    IniDocument& doc = loadChecked();
     if (!doc.deleteKey(section, key))
         return true;
     try {

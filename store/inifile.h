@@ -24,7 +24,8 @@ class IniDocument;
 //   that a killed writer left beside the file are removed at the first write.
 // - The parsed file is kept only while the file on disk is unchanged (device,
 //   inode, size, modification and change times to the nanosecond), checked at
-//   every access, so a hand edit is seen at the next read.
+//   every access, so a hand edit is seen at the next read. Inside a pass
+//   (beginPass/endPass) it is checked at the pass's first access only.
 class IniFile final {
 public:
     explicit IniFile(QString path);
@@ -43,6 +44,14 @@ public:
     // False when the file could not be rewritten.
     bool deleteKey(QStringView section, QStringView key);
 
+    // A pass over many keys (the schedule reads four of every task) checks the
+    // file on disk once, at its first access, rather than at every key: a
+    // thousand checks are milliseconds of a start-up. Its reads see the file as
+    // it was then, with this program's own writes. Passes nest; after the
+    // outermost one ends, the next access checks again. Writes always check.
+    void beginPass() const;
+    void endPass() const;
+
     // The identity of the file on disk the parsed copy belongs to.
     struct DiskState {
         bool exists = false;
@@ -56,7 +65,11 @@ public:
     };
 
 private:
+    // The parsed copy; inside a pass checked against the disk at its first access only.
     IniDocument& load() const;
+    // Always checked: a write starts from what is on disk now, so it keeps a
+    // hand edit made even during a pass.
+    IniDocument& loadChecked() const;
     // The file is there and this process may write it.
     bool canWrite() const;
     void save(IniDocument& doc);
@@ -71,4 +84,7 @@ private:
     // Temporary files left by killed writers are removed at the first
     // successful write.
     bool m_swept = false;
+    mutable int m_passes = 0;
+    // The open pass has checked the file on disk.
+    mutable bool m_passChecked = false;
 };

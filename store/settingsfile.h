@@ -40,6 +40,19 @@ public:
     // blanks around them do not count.
     static bool sameSection(QStringView a, QStringView b);
 
+    // For its life, reads see the file as the first of them found it on disk,
+    // with this program's own writes (IniFile's pass): for loops over every task.
+    class Pass final {
+    public:
+        explicit Pass(const SettingsFile& file) : m_ini(file.m_ini) { m_ini.beginPass(); }
+        ~Pass() { m_ini.endPass(); }
+        Pass(const Pass&) = delete;
+        Pass& operator=(const Pass&) = delete;
+
+    private:
+        const IniFile& m_ini;
+    };
+
 private:
     IniFile m_ini;
     RegionalFormats m_formats;

@@ -171,6 +171,7 @@ void TaskList::SetActiving() {
         return;
     }
     // 3.
+    const SettingsFile::Pass pass(m_s.settings());
     for (int row = 0; row < list->count(); ++row)
         list->setChecked(row,
                          m_s.settings().ReadBool(list->item(row)->text(), keys::Activing, true));

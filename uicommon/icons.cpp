@@ -1,71 +1,73 @@
 #include "icons.h"
 
+#include "alarmclockpixels.h"
+
 #include <QGuiApplication>
 #include <QIconEngine>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 
 #include <algorithm>
-
-#include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace icons {
 
-QPixmap alarmClock(int size) {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 64.0, size / 64.0);
+namespace {
 
-    const QColor body(200, 30, 30);
-    const QColor dark(90, 10, 10);
-    QPen outline(dark, 2.5);
-
-    // Legs, then the two bells and the hammer between them.
-    p.setPen(QPen(dark, 5, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(19, 52), QPointF(12, 61));
-    p.drawLine(QPointF(45, 52), QPointF(52, 61));
-    p.setPen(outline);
-    p.setBrush(QColor(240, 190, 40));
-    p.drawChord(QRectF(3, 3, 24, 24), 45 * 16, 180 * 16);
-    p.drawChord(QRectF(37, 3, 24, 24), -45 * 16, 180 * 16);
-    p.setPen(QPen(dark, 3, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(32, 11), QPointF(32, 5));
-    p.drawLine(QPointF(27, 5), QPointF(37, 5));
-
-    // Case and face.
-    p.setPen(outline);
-    p.setBrush(body);
-    p.drawEllipse(QPointF(32, 35), 25, 25);
-    p.setBrush(QColor(255, 252, 240));
-    p.drawEllipse(QPointF(32, 35), 19, 19);
-
-    // Hour marks.
-    p.setPen(QPen(dark, 2.2, Qt::SolidLine, Qt::RoundCap));
-    for (int i = 0; i < 12; ++i) {
-        const double a = i * M_PI / 6.0;
-        const double r1 = (i % 3 == 0) ? 13.5 : 15.5;
-        p.drawLine(QPointF(32 + r1 * std::sin(a), 35 - r1 * std::cos(a)),
-                   QPointF(32 + 17 * std::sin(a), 35 - 17 * std::cos(a)));
+// Setting a window's icon on X takes all eight sizes, and Qt does that twice
+// for the main window when it is first shown (once as it creates the window,
+// once more for the widget's own icon). Painted, they took a tenth of the
+// start-up's processor time each time; they are painted ahead by the same code
+// (alarmclockpixels.h, made by zv_drawicon --pixels) and only unpacked here,
+// in a fraction of that. Any other size is painted.
+QPixmap readyMadeAlarmClock(int size) {
+    for (const alarmclockpixels::Picture& p : alarmclockpixels::kPictures) {
+        if (p.size != size)
+            continue;
+        const QByteArray pixels = qUncompress(p.data, p.length);
+        const qsizetype row = qsizetype(size) * 4;
+        if (pixels.size() != row * size)
+            break;
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < size; ++y)
+            std::memcpy(image.scanLine(y), pixels.constData() + row * y, size_t(row));
+        return QPixmap::fromImage(std::move(image));
     }
-    // Hands at ten to two, and the centre.
-    p.setPen(QPen(Qt::black, 3.2, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(32, 35), QPointF(32 - 8.5, 35 - 6));
-    p.setPen(QPen(Qt::black, 2.4, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(32, 35), QPointF(32 + 9, 35 - 11));
-    p.setPen(Qt::NoPen);
-    p.setBrush(body);
-    p.drawEllipse(QPointF(32, 35), 2.6, 2.6);
+    return alarmClock(size);
+}
+
+// The sizes made are kept only until the event loop next turns, so the
+// second setting takes the first one's pictures, and nothing is held for the
+// program's life.
+QPixmap sharedAlarmClock(int size) {
+    struct Painted {
+        int size;
+        QPixmap pm;
+    };
+    static std::vector<Painted> recent;
+    for (const Painted& p : recent)
+        if (p.size == size)
+            return p.pm;
+    QPixmap pm = readyMadeAlarmClock(size);
+    // Without an event loop to drop them, the pictures are not kept at all.
+    if (QCoreApplication::instance() == nullptr)
+        return pm;
+    if (recent.empty()) {
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { recent.clear(); });
+        // Nor past the application, should it end before its loop turns.
+        static const bool dropAtExit = (qAddPostRoutine([] { recent.clear(); }), true);
+        (void)dropAtExit;
+    }
+    recent.push_back({size, pm});
     return pm;
 }
 
-namespace {
-
-// The alarm clock painted at the size asked for, each time it is asked for:
-// Qt asks when it sets a window's icon or draws the tray's, now and then,
-// while eight stored sizes up to 256 pixels would hold 354 KB for the
-// program's whole life.
+// The alarm clock painted at the size asked for when it is asked for: Qt asks
+// when it sets a window's icon or draws the tray's, now and then, while eight
+// stored sizes up to 256 pixels would hold 354 KB for the program's whole life.
 class AlarmClockEngine final : public QIconEngine {
 public:
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
@@ -82,7 +84,7 @@ public:
         const QSize side = actualSize(size, mode, state);
         if (side.isEmpty())
             return {};
-        QPixmap pm = alarmClock(side.width());
+        QPixmap pm = sharedAlarmClock(side.width());
         if (mode == QIcon::Normal)
             return pm;
         // Greyed or highlighted as Qt does it for stored pixmaps.

@@ -1,6 +1,7 @@
 // Starts a program and waits for its first top-level window to be mapped on
-// the X server; prints the time from the start to the map in milliseconds and
-// the program's process id, then waits for the program to end.
+// the X server; prints the time from the start to the map in milliseconds, the
+// program's process id and the processor time it had used when the map was
+// reported (all its threads, milliseconds), then waits for the program to end.
 //
 //   startwatch [--timeout-ms N] PROGRAM [ARGS...]
 //
@@ -10,6 +11,7 @@
 // mapped in time (the program is then killed), 2 on a set-up error.
 #include <xcb/xcb.h>
 
+#include <dirent.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -47,6 +49,31 @@ long windowPid(xcb_connection_t* c, xcb_window_t w, xcb_atom_t pidAtom) {
         pid = long(*static_cast<const uint32_t*>(xcb_get_property_value(r)));
     std::free(r);
     return pid;
+}
+
+// Processor time of every thread of the process so far, in milliseconds;
+// schedstat counts finer than the clock ticks of stat.
+double cpuMs(pid_t pid) {
+    char dir[64];
+    std::snprintf(dir, sizeof dir, "/proc/%ld/task", long(pid));
+    DIR* d = opendir(dir);
+    if (!d)
+        return -1;
+    double ns = 0;
+    while (const dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        char path[sizeof dir + sizeof e->d_name + 16];
+        std::snprintf(path, sizeof path, "%s/%s/schedstat", dir, e->d_name);
+        if (FILE* f = std::fopen(path, "r")) {
+            unsigned long long run = 0;
+            if (std::fscanf(f, "%llu", &run) == 1)
+                ns += double(run);
+            std::fclose(f);
+        }
+    }
+    closedir(d);
+    return ns / 1e6;
 }
 
 int waitChild(pid_t child) {
@@ -105,6 +132,7 @@ int main(int argc, char* argv[]) {
 
     const int fd = xcb_get_file_descriptor(c);
     double mappedAt = -1;
+    double cpuAtMap = -1;
     while (mappedAt < 0) {
         xcb_generic_event_t* ev = xcb_poll_for_event(c);
         if (!ev) {
@@ -125,9 +153,14 @@ int main(int argc, char* argv[]) {
         }
         const double at = nowMs();
         if ((ev->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+            // Read before asking whose window it is: the program runs on
+            // meanwhile.
+            const double cpu = cpuMs(child);
             const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(ev);
-            if (!map->override_redirect && windowPid(c, map->window, pidAtom) == long(child))
+            if (!map->override_redirect && windowPid(c, map->window, pidAtom) == long(child)) {
                 mappedAt = at;
+                cpuAtMap = cpu;
+            }
         }
         std::free(ev);
     }
@@ -139,7 +172,7 @@ int main(int argc, char* argv[]) {
         waitChild(child);
         return 3;
     }
-    std::printf("%.1f %ld\n", mappedAt - start, long(child));
+    std::printf("%.1f %ld %.1f\n", mappedAt - start, long(child), cpuAtMap);
     std::fflush(stdout);
     return waitChild(child);
 }

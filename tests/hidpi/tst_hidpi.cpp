@@ -3,6 +3,7 @@
 // program draws or ships is there in the screen's own pixels, not blown up
 // from half as many. (The real program on a 192-dpi X server: e2e_hidpi.)
 
+#include "icons.h"
 #include "programrun.h"
 #include "tfmavtor.h"
 #include "ui_tfmavtor.h"
@@ -46,6 +47,12 @@ void TestHiDpi::scaledByTwo() {
     for (int size : {32, 128}) {
         const QPixmap pm = main->windowIcon().pixmap(QSize(size, size), 2.0);
         QCOMPARE(pm.size(), QSize(2 * size, 2 * size));
+    }
+    // Its sizes kept ready-made are the painting's very pixels: this fails
+    // while alarmclockpixels.h is out of date with the painting.
+    for (const QSize& size : main->windowIcon().availableSizes()) {
+        const QPixmap pm = main->windowIcon().pixmap(size, 1.0);
+        QCOMPARE(pm.toImage(), icons::alarmClock(size.width()).toImage());
     }
 
     // The About card keeps its 490 by 311, its pictures in twice the pixels.

@@ -948,6 +948,41 @@ private Q_SLOTS:
         QCOMPARE(readBytes(path), utf8("[Main]\nTop=8\n"));
     }
 
+    void passChecksTheDiskOnceButWritesAndLaterReadsSeeHandEdits() {
+        const QString path = file(utf8("[Main]\nTop=5\n[T]\nA=1\n"));
+        SettingsFile sf = open(path);
+        {
+            const SettingsFile::Pass outer(sf);
+            QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 5);
+            writeBytes(path, utf8("[Main]\nTop=66\n[T]\nA=1\n"));
+            { const SettingsFile::Pass inner(sf); }
+            // Still the outer pass: the file as its first read found it.
+            QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 5);
+            // A write starts from the disk: the hand edit stays, the write reads back.
+            sf.WriteInteger(u"T", u"A", 2);
+            QCOMPARE(readBytes(path), utf8("[Main]\nTop=66\n[T]\nA=2\n"));
+            QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 66);
+            QCOMPARE(sf.ReadInteger(u"T", u"A", 0), 2);
+            writeBytes(path, utf8("[Main]\nTop=777\n[T]\nA=2\n"));
+        }
+        // Once the pass is over, every read checks again.
+        QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 777);
+    }
+
+    void systemClockKeepsUpWithTheRealOne() {
+        const SystemClock clock;
+        const QDateTime first = clock.now();
+        QCOMPARE(first.timeSpec(), Qt::LocalTime);
+        QVERIFY(qAbs(first.msecsTo(QDateTime::currentDateTime())) < 1000);
+        // Read over and over, it must still move on.
+        QDateTime last = first;
+        for (int i = 0; i < 100000 && first.msecsTo(last) < 5; ++i)
+            last = clock.now();
+        QThread::msleep(5);
+        QVERIFY(first.msecsTo(clock.now()) >= 5 + first.msecsTo(last));
+        QCOMPARE(clock.now().timeSpec(), Qt::LocalTime);
+    }
+
     // --- where the file is ----------------------------------------------------------
 
     void firstStartPath() {
