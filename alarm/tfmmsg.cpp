@@ -156,15 +156,12 @@ void TfmMsg::hideEvent(QHideEvent* event) {
 }
 
 void TfmMsg::FormShow() {
-    // 1.
     ui->cbDeactive->setChecked(false);
     ui->cbDel->setChecked(false);
-    // 2.
     placeMessage();
-    // 3, 4.
     Timer1.start();
     CountdownSeconds = kCountdownStart;
-    // 5. Decided once per show from hidden.
+    // Decided once per show from hidden.
     m_switchOff = false;
     if (m_action == kSwitchOffAction) {
         startSwitchOffMode();
@@ -245,11 +242,10 @@ void TfmMsg::Timer1Timer() {
 }
 
 void TfmMsg::Timer2Timer() {
-    // 1, 2.
     if (CountdownSeconds > 0)
         --CountdownSeconds;
     ui->lWarn->setText(countdownText(CountdownSeconds));
-    // 3. The window stays as it is, with the zero count.
+    // The window stays as it is, with the zero count.
     if (CountdownSeconds == 0) {
         Timer2.stop();
         if (m_platform != nullptr)
@@ -258,19 +254,17 @@ void TfmMsg::Timer2Timer() {
 }
 
 void TfmMsg::sbOkClick() {
-    // 1, 2.
     Timer2.stop();
     hide();
     if (m_tasks == nullptr) {
         presentPending();
         return;
     }
-    // 3.
     const QString name = firedTaskName();
-    // 4. The steps of clbEventsClickCheck, on the fired task's row.
+    // The steps of clbEventsClickCheck, on the fired task's row.
     if (ui->cbDeactive->isChecked())
         m_tasks->switchOffTask(name);
-    // 5. A task no longer listed is left alone, and so is the selection.
+    // A task no longer listed is left alone, and so is the selection.
     if (ui->cbDel->isChecked())
         m_tasks->deleteTask(name);
     // The alarms that came while the countdown ran.

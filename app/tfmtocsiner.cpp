@@ -252,52 +252,45 @@ template <class F> void TfmTocsiner::startupStep(F&& step) {
 }
 
 void TfmTocsiner::FormCreate() {
-    // 1. One copy per desktop: a second one ends before it reads or writes anything.
+    // One copy per desktop: a second one ends before it reads or writes anything.
     m_instance = platform().claimInstance();
     if (!m_instance) {
         m_secondCopy = true;
         return;
     }
-    // 2.
     setWindowTitle(kCaption);
-    // 3. The masked field holds the 24-hour form its mask allows, whatever the locale.
+    // The masked field holds the 24-hour form its mask allows, whatever the locale.
     ui->edTime->setText(daycount::toTime(clock().timeNow()).toString(QStringLiteral("HH:mm:ss")));
-    // 4.
     ui->clbEvents->setToolTip(QStringLiteral("Задания, отмеченные галочкой, будут выполнены.\n"
                                              "Ближайшее активное задание выделено."));
     ui->clbEvents->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    // 5-7. The settings file, and the schedule over it.
+    // The settings file, and the schedule over it.
     m_services->open(chooseSettingsPath(m_services->workDir(), platform().userName()));
     SettingsFile& settings = m_services->settings();
-    // 8. The first write of a new file, so "Main" becomes its first section.
+    // The first write of a new file, so "Main" becomes its first section.
     move(x(), settings.ReadInteger(keys::MainSection, keys::Top, keys::DefaultTop));
     startupStep([&] { settings.WriteInteger(keys::MainSection, keys::Top, y()); });
-    // 9. Not visible yet: FormResize writes nothing.
+    // Not visible yet: FormResize writes nothing.
     move(settings.ReadInteger(keys::MainSection, keys::Left, keys::DefaultLeft), y());
     const int height = settings.ReadInteger(keys::MainSection, keys::Height, keys::DefaultHeight);
     const int width = settings.ReadInteger(keys::MainSection, keys::Width, keys::DefaultWidth);
     setOuterSize(width, height);
-    // 10. Out of range leaves no selection; no handler runs.
+    // Out of range leaves no selection; no handler runs.
     const int sound = settings.ReadInteger(keys::MainSection, keys::Sound, keys::DefaultSound);
     ui->cbSound->setCurrentIndex(sound >= 0 && sound < ui->cbSound->count() ? sound : -1);
-    // 11-14. A changed box runs its own handler, which writes the key back.
+    // A changed box runs its own handler, which writes the key back.
     ui->cbARec->setChecked(settings.ReadBool(keys::MainSection, keys::AutoRec, false));
     ui->cbStayOnTop->setChecked(settings.ReadBool(keys::MainSection, keys::StayOnTop, false));
     ui->cbStartHide->setChecked(settings.ReadBool(keys::MainSection, keys::HideOnStart, false));
     ui->cbAutoLoad->setChecked(settings.ReadBool(keys::MainSection, keys::Autoload, false));
-    // 15. Brings the entry in line with the box, whatever its state.
+    // Brings the entry in line with the box, whatever its state.
     startupStep([this] { m_startupEntry->cbAutoLoadClick(); });
-    // 16.
     m_startHidden = ui->cbStartHide->isChecked();
-    // 17. A second add (after step 12) changes nothing.
+    // The stay-on-top box may have added it already; a second add changes nothing.
     m_tray->CreateTrayIcon();
-    // 18.
     startupStep([this] { m_services->schedule().RecalcSchedule(); });
-    // 19.
     m_taskList->setCurrentTaskName(QString());
-    // 20.
     startupStep([this] { m_taskList->ApplySavedSort(); });
-    // 21.
     m_firing->startClock();
     if (ui->cbSound->currentIndex() > 0)
         m_chime->ArmHourlyChime();
@@ -307,21 +300,19 @@ void TfmTocsiner::FormCreate() {
 void TfmTocsiner::FormDestroy() {
     // No handler runs from here on (see HandlerGuard).
     m_guard->close();
-    // 1. Start-up stopped at its first step: nothing was opened.
+    // Start-up stopped at its first step: nothing was opened.
     if (windowTitle().isEmpty())
         return;
     m_firing->Timer1().stop();
     m_chime->stop();
-    // 2.
     m_tray->DeleteTrayIcon();
-    // 3. Also when hidden: the position it had when it was last shown. A
+    // Also when hidden: the position it had when it was last shown. A
     // session that cannot report positions keeps the stored ones.
     SettingsFile* settings = m_services->settingsIfOpen();
     if (settings != nullptr && canPlaceWindows()) {
         settings->WriteInteger(keys::MainSection, keys::Left, x());
         settings->WriteInteger(keys::MainSection, keys::Top, y());
     }
-    // 4.
     m_services->close();
     m_instance.reset();
 }

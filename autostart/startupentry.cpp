@@ -30,16 +30,14 @@ QString StartupEntry::startupShortcutFileName() {
 }
 
 void StartupEntry::cbAutoLoadClick() {
-    // 1, 2. The folder is always known; the entry is never written outside it.
+    // The folder is always known; the entry is never written outside it.
     const QString entry =
         QDir(m_s.platform().autostartFolder()).filePath(startupShortcutFileName());
-    // 3.
     const QFileInfo info(entry);
     if (info.exists() || info.isSymLink()) {
         QFile::remove(entry);
         m_s.settings().WriteBool(keys::MainSection, keys::Autoload, false);
     }
-    // 4.
     if (cbAutoLoad->isChecked())
         CreateStartupShortcut(m_s.platform().programPath(), entry, QString());
 }

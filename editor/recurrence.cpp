@@ -29,13 +29,13 @@ const QString kDateBeforeToday = QStringLiteral(
 
 void TaskEditor::rgDaysClick() {
     const int rule = ui.rgDays->itemIndex();
-    // 1, 2. Only a change into week-day mode shows the picker; nothing here
+    // Only a change into week-day mode shows the picker; nothing here
     // hides it.
     if (rule == 1 && fmWeek != nullptr &&
         (m_taskList.currentTaskName().isEmpty() ||
          m_s.settings().ReadInteger(m_taskList.currentTaskName(), keys::DayOrWeek, 0) == 0))
         fmWeek->show();
-    // 3. "Week" and "Date" stay as they are.
+    // "Week" and "Date" stay as they are.
     if (autoRecording()) {
         m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::DayOrWeek, rule);
         reschedule();
@@ -98,7 +98,7 @@ QString TaskEditor::weekToSave() const {
 void TaskEditor::WriteWeek() {
     if (fmWeek == nullptr)
         return;
-    // 1-3. In week-day mode an empty choice means today.
+    // In week-day mode an empty choice means today.
     const int today = m_s.clock().today();
     const int todayDigit = daycount::weekDayDigit(today);
     const bool weekDays = ui.rgDays->itemIndex() == 1;
@@ -106,12 +106,10 @@ void TaskEditor::WriteWeek() {
     if (week.isEmpty() && weekDays)
         week = QString(QChar(u'0' + todayDigit));
     WeekString = week;
-    // 4.
     if (!autoRecording())
         return;
-    // 5.
     m_s.settings().WriteString(m_taskList.currentTaskName(), keys::Week, week);
-    // 6. The next chosen day from today on; today itself only while the
+    // The next chosen day from today on; today itself only while the
     // task's time is still ahead.
     if (weekDays) {
         const double now = m_s.clock().timeNow();
@@ -132,7 +130,6 @@ void TaskEditor::WriteWeek() {
         m_s.settings().WriteDate(m_taskList.currentTaskName(), keys::Date, next);
         ui.OnAirDate->setDate(daycount::toDate(next));
     }
-    // 7.
     reschedule();
 }
 

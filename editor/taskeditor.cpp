@@ -154,13 +154,13 @@ void TaskEditor::ShowEvent(const QString& name) {
     SettingsFile& f = m_s.settings();
     const int today = m_s.clock().today();
     const bool newTask = name == newTaskMarker();
-    // 1-3. The repeat rule; a changed group runs rgDaysClick.
+    // The repeat rule; a changed group runs rgDaysClick.
     ui.OnAirDate->setDate(daycount::toDate(f.ReadDate(name, keys::Date, today)));
     // Every 0 days counts as every day, in the field as in the schedule.
     const QString day = f.ReadKeyword(name, keys::Day, QStringLiteral("1"));
     ui.edDay->setText(day.toInt() < 1 ? QStringLiteral("1") : day);
     ui.rgDays->setItemIndex(f.ReadInteger(name, keys::DayOrWeek, 0));
-    // 4, 5. The picker follows the rule, unless it is pinned open. It gets
+    // The picker follows the rule, unless it is pinned open. It gets
     // the task's days even while hidden, and they become the pending week
     // string: what the picker shows, whenever it shows, is what "Ok" saves.
     const QString week = f.ReadKeyword(name, keys::Week, QString());
@@ -174,7 +174,7 @@ void TaskEditor::ShowEvent(const QString& name) {
         fmWeek->ShowDays(week);
         WeekString = fmWeek->tickedDays();
     }
-    // 6. A changed countdown box runs cbHoursClick first.
+    // A changed countdown box runs cbHoursClick first.
     const double gap = f.ReadTime(name, keys::TimeGap, 0.0);
     if (gap > 0) {
         ui.cbHours->setChecked(true);
@@ -183,21 +183,18 @@ void TaskEditor::ShowEvent(const QString& name) {
         ui.cbHours->setChecked(false);
         ui.edTime->setTimeValue(f.ReadTime(name, keys::Time, m_s.clock().timeNow()));
     }
-    // 7, 8.
     ui.edMsg->setText(f.ReadString(name, keys::Message, QString()));
     if (!newTask)
         ui.clbEvents->setFocus(Qt::OtherFocusReason);
-    // 9, 10. A changed action runs rgChooseClick.
+    // A changed action runs rgChooseClick.
     ui.rgChoose->setItemIndex(f.ReadInteger(name, keys::Action, 0));
     if (ui.rgChoose->itemIndex() == kAppAction)
         ui.edApp->setText(f.ReadString(name, keys::App, QString()));
-    // 11. Out of range leaves no selection.
+    // Out of range leaves no selection.
     const int sound = f.ReadInteger(name, keys::Sound, 0);
     ui.cbEvSound->setCurrentIndex(sound >= 0 && sound < ui.cbEvSound->count() ? sound : -1);
-    // 12.
     ui.udOnes->setPosition(f.ReadInteger(name, keys::Ones, 1));
     ui.edOnes->setText(QString::number(ui.udOnes->position()));
-    // 13, 14.
     ui.lbEvName->setText(name);
     if (!newTask) {
         ui.lbEvTime->setText(
@@ -216,12 +213,11 @@ void TaskEditor::ShowEvent(const QString& name) {
         if (fmWeek != nullptr)
             fmWeek->ClearAllDays();
     }
-    // 15.
     ui.sbSaveEvent->setEnabled(true);
 }
 
 void TaskEditor::sbSaveEventClick() {
-    // 1. Leading blanks and control characters go; trailing ones stay.
+    // Leading blanks and control characters go; trailing ones stay.
     QString name = ui.evName->currentText();
     qsizetype lead = 0;
     while (lead < name.size() && name.at(lead) <= u' ')
@@ -241,7 +237,7 @@ void TaskEditor::sbSaveEventClick() {
     // no half-written task behind.
     const double fieldTime = ui.edTime->timeValue();
 
-    // 2, 3. The file matches section names without regard to case or to the
+    // The file matches section names without regard to case or to the
     // blanks around them, so such a name would overwrite that task: ask for
     // it as well.
     bool active = true;
@@ -260,7 +256,7 @@ void TaskEditor::sbSaveEventClick() {
         break;
     }
 
-    // 4. The keys in their order.
+    // The keys in their order.
     SettingsFile& f = m_s.settings();
     f.WriteBool(name, keys::Activing, active);
     f.WriteDate(name, keys::Date, daycount::fromDate(ui.OnAirDate->date()));
@@ -286,26 +282,25 @@ void TaskEditor::sbSaveEventClick() {
     f.WriteInteger(name, keys::Sound, ui.cbEvSound->currentIndex());
     f.WriteInteger(name, keys::Ones, ui.udOnes->position());
 
-    // 5. A task saved as new becomes the current one only when chosen.
+    // A task saved as new becomes the current one only when chosen.
     reschedule();
     ShowEvent(name);
 }
 
 void TaskEditor::edTimeExit() {
-    // 1. A check of the text: "24:00:00" fails, "12:75:00" passes here.
+    // A check of the text: "24:00:00" fails, "12:75:00" passes here.
     const QString text = ui.edTime->timeText();
     if (text > QStringLiteral("23:59:59")) {
         ui.edTime->takeFocusBack();
         m_s.platform().errorBox(ui.window, kOutOfRange);
         return;
     }
-    // 2.
     const QString boxName = ui.evName->currentText();
     if (boxName.isEmpty() || boxName == kDefaultName) {
         ui.evName->setEditText(text);
         ui.sbSaveEvent->setEnabled(true);
     }
-    // 3. A changed interval moves the end of the running countdown by the
+    // A changed interval moves the end of the running countdown by the
     // change; it does not start the countdown again.
     if (autoRecording()) {
         SettingsFile& f = m_s.settings();
@@ -332,7 +327,7 @@ void TaskEditor::edTimeExit() {
             f.WriteTime(m_taskList.currentTaskName(), keys::Time, value);
         }
     }
-    // 4, 5. Also when nothing was written.
+    // Also when nothing was written.
     refreshEvTime();
     reschedule();
 }

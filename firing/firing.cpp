@@ -142,7 +142,7 @@ void Firing::Timer1Timer() {
         if (failed)
             std::rethrow_exception(failed);
     }
-    // 2. The date was compared when the task was armed.
+    // The date was compared when the task was armed.
     const TEvRec& table = m_s.schedule().EvTable;
     if (m_s.schedule().ActEvArmed) {
         const int i = table.ActEv;
@@ -163,18 +163,17 @@ void Firing::PaintActEv() {
 void Firing::armFrom(double from) {
     TEvRec& table = m_s.schedule().EvTable;
     auto* list = ui.clbEvents;
-    // 1. Nothing to arm; no row may keep a mark from an earlier table.
+    // Nothing to arm; no row may keep a mark from an earlier table.
     if (table.Count == 0) {
         if (list->armedRow() >= 0)
             list->setArmedRow(-1);
         return;
     }
-    // 2.
     const int today = m_s.clock().today();
     const double now = m_s.clock().timeNow();
     // Unless the clock has been set back since.
     const bool firedToday = m_lastFired.date == today && m_lastFired.time <= now;
-    // 4. In order of time of day.
+    // In order of time of day.
     int found = -1;
     for (int i = 0; i < table.Count; ++i) {
         if (int(table.Dates.at(i)) != today || table.Times.at(i) < from)
@@ -194,7 +193,7 @@ void Firing::armFrom(double from) {
         found = i;
         break;
     }
-    // 3, 5. The mark goes onto the armed row alone, or off every row.
+    // The mark goes onto the armed row alone, or off every row.
     if (found >= 0) {
         m_s.schedule().ActEvArmed = true;
         table.ActEv = found;
@@ -204,7 +203,6 @@ void Firing::armFrom(double from) {
         table.ActEv = table.Count + 1;
         list->setArmedRow(-1);
     }
-    // 6.
     list->viewport()->update();
 }
 
@@ -231,7 +229,7 @@ void Firing::DoEvent(const QString& TaskName, int FireMode) {
     QString message = m_s.settings().ReadString(name, keys::Message, QString());
     const QString app = m_s.settings().ReadString(name, keys::App, QString());
 
-    // 1. Sound.
+    // Sound.
     if (sound > 0) {
         // The chime sounds in the first minute of an hour; the clock leaves the
         // task's own sound out then, a test always plays it.
@@ -240,7 +238,7 @@ void Firing::DoEvent(const QString& TaskName, int FireMode) {
         if (!chimeMinute)
             m_chime.PlaySoundTimes(sound, ones);
     }
-    // 2. Next date; a countdown restarts and rebuilds the table.
+    // Next date; a countdown restarts and rebuilds the table.
     if (saved) {
         // A settings file that refuses the write shows its box once the
         // tick has returned; the task still fires.
@@ -253,12 +251,12 @@ void Firing::DoEvent(const QString& TaskName, int FireMode) {
             m_s.guard().showErrorBoxLater(e.message());
         }
     }
-    // 3. The editor shows the new date of its task. The picker's handlers run
+    // The editor shows the new date of its task. The picker's handlers run
     // on the user's leaving and closing it, not on a date set from here.
     Q_EMIT taskDateAdvanced(name);
-    // 4. Re-arm: the task just fired lies behind now.
+    // Re-arm: the task just fired lies behind now.
     PaintActEv();
-    // 5, 6. The alarm window, where the main window has one: a main window
+    // The alarm window, where the main window has one: a main window
     // alone (before the others are made) still does its part of the firing.
     const auto present = [&](const QString* text, bool show) {
         Q_EMIT alarm(name, action, text, show);
@@ -297,10 +295,9 @@ void Firing::sbTestEvClick() {
 
 void Firing::sbCalculateClick() {
     const QString CurrentTaskName = m_currentTask();
-    // 1.
     if (ui.clbEvents->count() == 0)
         return;
-    // 2. Time 0 makes the recalculation start a countdown afresh from now.
+    // Time 0 makes the recalculation start a countdown afresh from now.
     const auto restart = [this](const QString& name) {
         if (m_s.settings().ReadTime(name, keys::TimeGap, 0.0) > 0.0)
             m_s.settings().WriteTime(name, keys::Time, 0.0);
@@ -313,10 +310,8 @@ void Firing::sbCalculateClick() {
     } else if (!CurrentTaskName.isEmpty()) {
         restart(CurrentTaskName);
     }
-    // 3.
     m_s.schedule().RecalcSchedule();
     PaintActEv();
-    // 4.
     ui.lbEvName->setText(CurrentTaskName);
     ui.lbEvTime->setText(CurrentTaskName.isEmpty()
                              ? QString()
@@ -329,19 +324,15 @@ void Firing::TimeImageDblClick() {
 }
 
 void Firing::Button1Click() {
-    // 1.
     ui.Memo1->clear();
     ui.Memo2->clear();
-    // 2.
     m_s.schedule().RecalcSchedule();
     PaintActEv();
-    // 3.
     const TEvRec& table = m_s.schedule().EvTable;
     for (int i = 0; i < table.Count; ++i) {
         ui.Memo1->appendPlainText(table.Names.at(i));
         ui.Memo2->appendPlainText(m_s.formats().formatTime(table.Times.at(i)));
     }
-    // 4.
     ui.L10->setText(QString::number(table.Count) + QStringLiteral(" * ") +
                     QString::number(table.ActEv));
 }

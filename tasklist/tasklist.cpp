@@ -142,35 +142,28 @@ void TaskList::selectTaskRow(const QString& name) {
 
 void TaskList::GetEvents() {
     EventCheckList* list = ui.clbEvents;
-    // 1-3.
     list->clear();
     clearNameBoxList();
     ui.sbSaveEvent->setEnabled(true);
-    // 4.
     QStringList& sections = m_s.schedule().SectionList;
     m_s.settings().ReadSections(sections);
     if (!sections.isEmpty())
         sections.removeFirst();
-    // 5.
     for (const QString& name : std::as_const(sections))
         list->addTask(name);
     fillNameBoxList(sections);
-    // 6.
     SetActiving();
     m_firing.PaintActEv();
 }
 
 void TaskList::SetActiving() {
     EventCheckList* list = ui.clbEvents;
-    // 1.
     list->setEnabled(true);
-    // 2.
     if (list->count() == 0) {
         list->setEnabled(false);
         m_s.schedule().ActEvArmed = false;
         return;
     }
-    // 3.
     const SettingsFile::Pass pass(m_s.settings());
     for (int row = 0; row < list->count(); ++row)
         list->setChecked(row,
@@ -178,12 +171,11 @@ void TaskList::SetActiving() {
 }
 
 void TaskList::ApplySavedSort() {
-    // 1.
     ui.lbSort->setText(kNotSorted);
-    // 2. No tasks: the list and the sort menu stay as they are.
+    // No tasks: the list and the sort menu stay as they are.
     if (m_s.schedule().EvTable.Count == 0)
         return;
-    // 3, 4. Letter case counts here; blanks typed around the word do not.
+    // Letter case counts here; blanks typed around the word do not.
     const QString sortBy =
         m_s.settings().ReadKeyword(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
     if (sortBy == keys::SortByName)
@@ -195,18 +187,14 @@ void TaskList::ApplySavedSort() {
 }
 
 void TaskList::SortNClick() {
-    // 1.
     const QString current = CurrentTaskName;
-    // 2-4.
     m_SortN->setChecked(true);
     GetEvents();
     ui.clbEvents->setAlphabetical(true);
-    // 5, 6.
     m_s.settings().WriteString(keys::MainSection, keys::SortBy, keys::SortByName.toString());
     ui.lbSort->setText(kSortedByName);
-    // 7. The rows have moved.
+    // The rows have moved.
     m_firing.PaintActEv();
-    // 8.
     CurrentTaskName = current;
     if (!CurrentTaskName.isEmpty())
         selectTaskRow(CurrentTaskName);
@@ -214,57 +202,47 @@ void TaskList::SortNClick() {
 
 void TaskList::SortTClick() {
     EventCheckList* list = ui.clbEvents;
-    // 1, 2.
     m_SortT->setChecked(true);
     list->setAlphabetical(false);
-    // 3.
     if (m_s.schedule().EvTable.Count == 0)
         m_s.schedule().RecalcSchedule();
-    // 4.
     list->clear();
     clearNameBoxList();
     ui.sbSaveEvent->setEnabled(true);
-    // 5. In the table's order: by next time of day.
+    // In the table's order: by next time of day.
     const TEvRec& table = m_s.schedule().EvTable;
     for (int i = 0; i < table.Count; ++i)
         list->addTask(table.Names.at(i));
-    // 6. The name box keeps its own alphabetical order.
+    // The name box keeps its own alphabetical order.
     QStringList names;
     for (int row = 0; row < list->count(); ++row)
         names.append(list->item(row)->text());
     fillNameBoxList(names);
-    // 7.
     SetActiving();
     m_firing.PaintActEv();
-    // 8.
     m_s.settings().WriteString(keys::MainSection, keys::SortBy, keys::SortByTime.toString());
     ui.lbSort->setText(kSortedByTime);
-    // 9.
     if (!CurrentTaskName.isEmpty())
         selectTaskRow(CurrentTaskName);
 }
 
 void TaskList::SortNoClick() {
-    // 1-3.
     m_SortNo->setChecked(true);
     ui.clbEvents->setAlphabetical(false);
     GetEvents();
-    // 4.
     m_s.settings().WriteString(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
     ui.lbSort->setText(kNotSorted);
-    // 5.
     if (!CurrentTaskName.isEmpty())
         selectTaskRow(CurrentTaskName);
 }
 
 void TaskList::clbEventsClick() {
     EventCheckList* list = ui.clbEvents;
-    // 1. A click that deselected the focused row leaves no task chosen.
+    // A click that deselected the focused row leaves no task chosen.
     const QListWidgetItem* focused = list->currentItem();
     CurrentTaskName = focused != nullptr && focused->isSelected() ? focused->text() : QString();
-    // 2.
     ShowEvent(CurrentTaskName);
-    // 3. The armed task shows as an ordinary selected row while it is edited.
+    // The armed task shows as an ordinary selected row while it is edited.
     const TEvRec& table = m_s.schedule().EvTable;
     if (table.ActEv >= 0 && table.ActEv < table.Count) {
         const QString armed = table.Names.at(table.ActEv);
@@ -286,18 +264,15 @@ void TaskList::storeRowActiving(int row) {
     EventCheckList* list = ui.clbEvents;
     if (row < 0 || row >= list->count())
         return;
-    // 2.
     m_s.settings().WriteBool(list->item(row)->text(), keys::Activing, list->isChecked(row));
-    // 3. A task switched off can no longer be armed; one switched on can be.
+    // A task switched off can no longer be armed; one switched on can be.
     m_s.schedule().RecalcSchedule();
     m_firing.PaintActEv();
 }
 
 void TaskList::clbEventsExit() {
     const EventCheckList* list = ui.clbEvents;
-    // 1.
     CurrentTaskName.clear();
-    // 2.
     const QListWidgetItem* focused = list->currentItem();
     if (list->count() > 0 && focused != nullptr && focused->isSelected())
         CurrentTaskName = focused->text();
@@ -305,7 +280,6 @@ void TaskList::clbEventsExit() {
 
 void TaskList::pmiDelClick() {
     EventCheckList* list = ui.clbEvents;
-    // 1, 2.
     if (m_s.platform().question(ui.window, kDeleteQuestion)) {
         QStringList doomed;
         for (int row = 0; row < list->count(); ++row)
@@ -314,7 +288,7 @@ void TaskList::pmiDelClick() {
         for (const QString& name : std::as_const(doomed))
             m_s.settings().EraseSection(name);
     }
-    // 3. Whatever the answer.
+    // Whatever the answer.
     list->clear();
     list->setEnabled(false);
     ui.evName->clear();
@@ -331,13 +305,11 @@ void TaskList::pmiDelClick() {
 }
 
 void TaskList::sbNewEvClick() {
-    // 1.
     if (!CurrentTaskName.isEmpty()) {
         const int row = ui.clbEvents->rowOfNameAnyCase(CurrentTaskName);
         if (row >= 0)
             ui.clbEvents->item(row)->setSelected(false);
     }
-    // 2, 3.
     CurrentTaskName.clear();
     ShowEvent(keys::NewTaskMarker.toString());
 }

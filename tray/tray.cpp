@@ -108,16 +108,16 @@ void Tray::pmiShowClick() {
 }
 
 void Tray::pmiHideClick() {
-    // 1. Leaving the editor's field stores a pending edit.
+    // Leaving the editor's field stores a pending edit.
     m_link.leaveEditor();
-    // 2. Without a tray there would be no way back: minimise instead.
+    // Without a tray there would be no way back: minimise instead.
     if (m_window->isVisible()) {
         if (m_s.platform().isSystemTrayAvailable())
             m_window->hide();
         else if (!m_window->isMinimized())
             m_window->showMinimized();
     }
-    // 3. Pinned or not.
+    // Pinned or not.
     m_link.hideWeekPicker();
 }
 

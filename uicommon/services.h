@@ -32,7 +32,7 @@ public:
     const QString& workDir() const { return m_workDir; }
     HandlerGuard& guard() const { return m_guard; }
 
-    // Open from start-up's step 6 to shut-down's last step.
+    // Open from when start-up opens the settings file to the end of shut-down.
     bool isOpen() const { return m_settings != nullptr; }
     SettingsFile& settings() const { return *m_settings; }
     Schedule& schedule() const { return *m_schedule; }
