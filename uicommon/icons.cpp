@@ -140,29 +140,20 @@ QPixmap menuPicture(MenuPicture which, int size) {
     p.setBrush(QColor(60, 100, 200));
     p.drawRect(QRectF(2, 2, 10.5, 2.5));
 
+    // Down into the tray, or up out of it, over the tray's line.
+    const bool down = which == MenuPicture::Hide;
     QPainterPath arrow;
-    if (which == MenuPicture::Hide) {
-        // Down into the tray.
-        arrow.moveTo(10, 8);
-        arrow.lineTo(15.5, 8);
-        arrow.lineTo(12.75, 11.5);
-        arrow.closeSubpath();
-        p.setBrush(QColor(30, 140, 40));
-        p.drawPath(arrow);
+    arrow.moveTo(10, down ? 8 : 12);
+    arrow.lineTo(15.5, down ? 8 : 12);
+    arrow.lineTo(12.75, down ? 11.5 : 8.5);
+    arrow.closeSubpath();
+    const QColor green(30, 140, 40);
+    p.setBrush(green);
+    p.drawPath(arrow);
+    if (down)
         p.drawRect(QRectF(11.5, 11.5, 2.5, 0));
-        p.setPen(QPen(QColor(30, 140, 40), 1.6));
-        p.drawLine(QPointF(9, 14.5), QPointF(15.5, 14.5));
-    } else {
-        // Up out of the tray.
-        arrow.moveTo(10, 12);
-        arrow.lineTo(15.5, 12);
-        arrow.lineTo(12.75, 8.5);
-        arrow.closeSubpath();
-        p.setBrush(QColor(30, 140, 40));
-        p.drawPath(arrow);
-        p.setPen(QPen(QColor(30, 140, 40), 1.6));
-        p.drawLine(QPointF(9, 14.5), QPointF(15.5, 14.5));
-    }
+    p.setPen(QPen(green, 1.6));
+    p.drawLine(QPointF(9, 14.5), QPointF(15.5, 14.5));
     return pm;
 }
 
