@@ -97,30 +97,44 @@ void TfmMsg::showAlarm() {
 }
 
 void TfmMsg::present(const QString& taskName, int action, const QString* message, bool show) {
-    if (countdownRunning()) {
-        if (show)
-            m_pending.append(
-                {taskName, action, message != nullptr, message != nullptr ? *message : QString()});
-        return;
-    }
-    const bool wasShown = isVisible();
-    setFiredTask(taskName, action);
-    if (message != nullptr)
-        setMessage(*message);
+    // A firing that shows nothing (a restart, a program opened without a
+    // message) has nothing to say on the window of another task.
     if (!show)
         return;
-    // Shown already in message mode: a switch-off must not pass unseen as a
-    // mere change of caption.
-    if (wasShown && action == kSwitchOffAction && !m_switchOff)
-        startSwitchOffMode();
+    const Pending alarm{taskName, action, message != nullptr,
+                        message != nullptr ? *message : QString()};
+    if (!holdsAnAlarm()) {
+        showFresh(alarm);
+        return;
+    }
+    // A switch-off does not wait behind a message nobody may be there to
+    // read: it counts down now, and the message comes back after it.
+    if (action == kSwitchOffAction && !m_switchOff) {
+        m_pending.prepend(m_current);
+        showFresh(alarm);
+        return;
+    }
+    m_pending.append(alarm);
+}
+
+void TfmMsg::showFresh(const Pending& alarm) {
+    // Shown, it is a countdown that ran out or a message giving way: from
+    // hidden, the show sets up mode, options and countdown afresh.
+    if (isVisible()) {
+        Timer2.stop();
+        hide();
+    }
+    m_current = alarm;
+    setFiredTask(alarm.task, alarm.action);
+    if (alarm.hasMessage)
+        setMessage(alarm.message);
     showAlarm();
 }
 
 void TfmMsg::presentPending() {
-    if (m_pending.isEmpty() || isVisible())
+    if (m_pending.isEmpty() || holdsAnAlarm())
         return;
-    const Pending next = m_pending.takeFirst();
-    present(next.task, next.action, next.hasMessage ? &next.message : nullptr, true);
+    showFresh(m_pending.takeFirst());
 }
 
 QString TfmMsg::firedTaskName() const {
@@ -245,11 +259,14 @@ void TfmMsg::Timer2Timer() {
     if (CountdownSeconds > 0)
         --CountdownSeconds;
     ui->lWarn->setText(countdownText(CountdownSeconds));
-    // The window stays as it is, with the zero count.
+    // The window stays as it is, with the zero count, until the session
+    // ends; should it not, the alarms that wait come next.
     if (CountdownSeconds == 0) {
         Timer2.stop();
         if (m_platform != nullptr)
             m_platform->NT_Reboot(kSwitchOff);
+        if (!m_pending.isEmpty())
+            QTimer::singleShot(0, this, [this] { guarded([this] { presentPending(); }); });
     }
 }
 

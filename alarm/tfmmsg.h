@@ -63,13 +63,16 @@ public:
     // the mode and the options keep their state.
     void showAlarm();
     // A firing's whole hand-over: caption and action, the message when there
-    // is one, and the window shown when `show`. A switch-off countdown is
-    // never stopped, reset or hidden by it: while one runs, an alarm to show
-    // waits until the user cancels the countdown, and one that shows nothing
-    // leaves the caption to the task counting down. A switch-off task that
-    // fires while a message shows turns the window to its countdown.
+    // is one, and the window shown when `show`. The window shows one alarm
+    // at a time, and its caption, message, options and button belong to the
+    // task on screen: an alarm that comes while one shows waits its turn
+    // until the user answers, and one that shows nothing leaves the window
+    // alone. A switch-off countdown is never stopped, reset or hidden by it;
+    // a switch-off that fires while a message shows counts down at once, and
+    // the message comes back after it. A countdown that reached 0 without the
+    // session ending gives way to what waits.
     void present(const QString& taskName, int action, const QString* message, bool show);
-    // Alarms waiting behind a running countdown.
+    // Alarms waiting their turn.
     int pendingAlarms() const { return int(m_pending.size()); }
 
     // The fired task's name: the caption without its prefix.
@@ -101,6 +104,9 @@ protected:
 private:
     template <class F> void guarded(F&& handler) noexcept;
     bool countdownRunning() const { return m_switchOff && Timer2.isActive(); }
+    // Shown, and not a countdown that has run out: the alarm on screen waits
+    // for the user.
+    bool holdsAnAlarm() const { return isVisible() && !(m_switchOff && CountdownSeconds == 0); }
     void startSwitchOffMode();
     // Puts the message on its line by the centring rule when it fits the
     // window there; otherwise breaks it into lines and makes the window as
@@ -117,7 +123,11 @@ private:
         bool hasMessage = false;
         QString message;
     };
+    // Shows an alarm on a window that holds none.
+    void showFresh(const Pending& alarm);
     QList<Pending> m_pending;
+    // The alarm on screen.
+    Pending m_current;
     QSize m_formSize;
     int m_formMsgX = 0;
     int m_formMsgHeight = 0;

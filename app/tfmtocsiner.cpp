@@ -120,7 +120,11 @@ TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
 
     makeFeatures();
     connectHandlers();
+    // The clock starts at the end of start-up; the boxes start-up raises
+    // come after it.
+    m_guard->holdBoxes(true);
     m_guard->run([this] { FormCreate(); });
+    m_guard->holdBoxes(false);
 }
 
 TfmTocsiner::~TfmTocsiner() {
@@ -247,7 +251,7 @@ template <class F> void TfmTocsiner::startupStep(F&& step) {
     try {
         step();
     } catch (const AppError& e) {
-        showErrorBox(e.message());
+        m_guard->showErrorBoxLater(e.message());
     }
 }
 

@@ -53,8 +53,12 @@ void StartupEntry::CreateStartupShortcut(const QString& target, const QString& s
                               autostart::desktopEntry(kEntryName, target, arguments, workDir))) {
         m_s.settings().WriteBool(keys::MainSection, keys::Autoload, true);
     } else {
-        m_s.platform().information(
-            m_window,
-            QStringLiteral("Немогу поместить ярлык проги\rв автозагрузку! Попробуйте в ручную.."));
+        const QString text =
+            QStringLiteral("Немогу поместить ярлык проги\rв автозагрузку! Попробуйте в ручную..");
+        const auto box = [this, text] { m_s.platform().information(m_window, text); };
+        if (m_s.guard().holdsBoxes())
+            m_s.guard().showBoxLater(text, box);
+        else
+            box();
     }
 }

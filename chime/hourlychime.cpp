@@ -43,9 +43,18 @@ void HourlyChime::Timer2Timer() {
     if (!chime::inChimeWindow(now))
         return;
     const chime::Strike strike = chime::strikeFor(cbSound->currentIndex(), now.hour());
-    if (strike.repeated) {
-        PlaySoundTimes(strike.sound, strike.times);
-    } else if (strike.times > 0) {
+    if (strike.repeated && strike.times > 0) {
+        // The strike takes up to half a minute; the timer waits for its end.
+        m_timer2.stop();
+        m_striking = true;
+        PlaySoundTimes(strike.sound, strike.times, [this] {
+            m_striking = false;
+            if (chimeChosen())
+                ArmHourlyChime();
+        });
+        return;
+    }
+    if (strike.times > 0) {
         if (const auto sound = chime::eventSound(strike.sound))
             m_s.platform().playSound(sound->name);
     }
@@ -57,20 +66,45 @@ void HourlyChime::Timer2Timer() {
 void HourlyChime::cbSoundChange() {
     const int choice = cbSound->currentIndex();
     m_s.settings().WriteInteger(keys::MainSection, keys::Sound, choice);
+    // A strike still playing re-arms the timer as it ends.
     if (choice == 0)
         m_timer2.stop();
-    else
+    else if (!m_striking)
         ArmHourlyChime();
 }
 
-void HourlyChime::PlaySoundTimes(int sound, int count) {
-    const auto s = chime::eventSound(sound);
-    if (!s)
-        return;
-    // The wait comes first: the first sound starts one spacing after the call,
-    // and the last one still plays when this returns.
-    for (int i = 0; i < count; ++i) {
-        m_s.platform().sleepMs(s->spacingMs);
-        m_s.platform().playSound(s->name);
+void HourlyChime::PlaySoundTimes(int sound, int count, std::function<void()> done) {
+    m_sequences.append({sound, qMax(0, count), std::move(done)});
+    if (!m_waiting && !m_playingOn)
+        playOn();
+}
+
+void HourlyChime::playOn() {
+    m_playingOn = true;
+    while (!m_waiting && !m_sequences.isEmpty()) {
+        Sequence& next = m_sequences.first();
+        const auto s = chime::eventSound(next.sound);
+        if (s && next.left > 0) {
+            // The wait comes first: the first sound starts one spacing after
+            // the call, and the last one still plays when `done` runs.
+            m_waiting = true;
+            const QStringView name = s->name;
+            m_s.platform().waitThen(s->spacingMs, this, [this, name] {
+                m_waiting = false;
+                // stop() may have emptied the list meanwhile.
+                if (m_sequences.isEmpty())
+                    return;
+                m_s.platform().playSound(name);
+                --m_sequences.first().left;
+                if (!m_playingOn)
+                    playOn();
+            });
+            continue;
+        }
+        const std::function<void()> done = std::move(next.done);
+        m_sequences.removeFirst();
+        if (done)
+            m_s.guard().run(done, HandlerGuard::Box::AfterHandler);
     }
+    m_playingOn = false;
 }

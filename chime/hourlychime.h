@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QTimer>
+
+#include <functional>
 
 class QComboBox;
 class Services;
@@ -21,8 +24,11 @@ public:
     // The user chose a chime in cbSound.
     void cbSoundChange();
     // Plays event sound 1..3 `count` times, waiting the sound's spacing
-    // before each start; blocks the thread for count times the spacing.
-    void PlaySoundTimes(int sound, int count);
+    // before each start, then runs `done`. The event loop runs meanwhile. A
+    // sequence asked for while another plays follows it: none is cut short.
+    void PlaySoundTimes(int sound, int count, std::function<void()> done = {});
+    // A sequence is playing or waiting to.
+    bool isPlaying() const { return !m_sequences.isEmpty(); }
 
     // A chime is chosen: the firing leaves a task's own sound out in the
     // chime's minute.
@@ -30,10 +36,30 @@ public:
     // The chime's timer: stopped until a chime is chosen.
     QTimer& Timer2() { return m_timer2; }
     // Stops the chime for good (shut-down).
-    void stop() { m_timer2.stop(); }
+    void stop() {
+        m_timer2.stop();
+        m_sequences.clear();
+    }
 
 private:
+    // Plays on from where the sequences stand, until a wait is due or none
+    // is left.
+    void playOn();
+
     Services& m_s;
     QComboBox* const cbSound;
     QTimer m_timer2;
+    struct Sequence {
+        int sound = 0;
+        int left = 0;
+        std::function<void()> done;
+    };
+    QList<Sequence> m_sequences;
+    // A spacing's wait is running, and playOn() is on the stack: a wait
+    // that ends at once (or a `done` that asks for more sounds) must not
+    // start a second walk through the sequences.
+    bool m_waiting = false;
+    bool m_playingOn = false;
+    // The hour's strike is playing: the watching timer is stopped meanwhile.
+    bool m_striking = false;
 };

@@ -3,6 +3,7 @@
 #include "clicklabel.h"
 #include "clock.h"
 #include "daycount.h"
+#include "duetasks.h"
 #include "eventchecklist.h"
 #include "handlerguard.h"
 #include "hourlychime.h"
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolButton>
 
 #include <exception>
@@ -42,10 +44,6 @@ const QString kCannotOpen = QStringLiteral("Не могу открыть фай�
 
 // The power module's code for a restart.
 constexpr int kRestart = 2;
-
-// Ticks this close together count as the clock's own rhythm; a longer gap
-// is a suspend, a blocking wait or a clock moved on.
-constexpr double kRhythmMs = 2500.0;
 
 bool hasSection(const SettingsFile& settings, const QString& name) {
     QStringList sections;
@@ -76,9 +74,13 @@ Firing::Firing(Services& services, HourlyChime& chime, const Controls& controls,
 }
 
 void Firing::startClock() {
-    // Start-up has just worked out today's schedule.
-    m_tickDay = m_s.clock().today();
-    m_lastTick = m_s.clock().dateTimeNow();
+    // Start-up has just worked out today's schedule; what was due before
+    // now is not caught up.
+    const QDateTime at = m_s.clock().now();
+    m_tickDay = daycount::fromDate(at.date());
+    m_lastTick = daycount::fromDateTime(at);
+    m_lastTickWallMs = at.toMSecsSinceEpoch();
+    m_lastTickMonotonicMs = m_s.clock().monotonicMs();
     m_timer1.setTimerType(Qt::PreciseTimer);
     m_clockAligning = true;
     const int ms = m_s.clock().now().time().msec();
@@ -110,50 +112,97 @@ void Firing::clockTick() {
 void Firing::Timer1Timer() {
     // The clock is read once a tick: each reading looks up the time zone.
     const QDateTime at = m_s.clock().now();
+    const qint64 monotonicMs = m_s.clock().monotonicMs();
     if (m_timer1.isActive())
         alignClock(at.time().msec());
     const int today = daycount::fromDate(at.date());
     const double now = daycount::fromTime(at.time());
     ui.Label1->setText(m_s.formats().formatTime(now));
-    // The stretch of the day this tick stands for: back to the last tick
-    // when that came in the clock's rhythm, so that a task at 00:00:00 is
-    // not lost to the tick a few milliseconds after it. After a suspend, a
-    // long sound or a clock set forward or back, only from now on: what
-    // passed meanwhile is not caught up.
-    const double moment = double(today) + now;
-    const double gapMs = (moment - m_lastTick) * daycount::kMsPerDay;
-    const bool inRhythm = m_lastTick >= 0.0 && gapMs > 0.0 && gapMs <= kRhythmMs;
-    m_lastTick = moment;
+    // What fell due since the last tick, before a new day's recalculation
+    // moves any date on: a task at 23:59:59 whose tick comes after midnight
+    // still fires, late.
+    queueDue(double(today) + now, at.toMSecsSinceEpoch(), monotonicMs);
     // The daily refresh, at the first tick of each day, whatever its second
     // and whether or not a task is armed: the dates that moved on overnight
     // are read afresh, so every repeating task is armed on each of its days.
+    // Everything up to now has been queued or passed over.
     if (today != m_tickDay) {
         m_tickDay = today;
         ui.Label13->setText(m_s.formats().formatDate(today));
         Q_EMIT dayBegan();
         std::exception_ptr failed;
         try {
-            m_s.schedule().RecalcScheduleFrom(inRhythm ? -1.0 : now);
+            m_s.schedule().RecalcSchedule();
         } catch (...) {
             failed = std::current_exception();
         }
         // Armed from what the table holds even when a write was refused.
-        armFrom(inRhythm ? 0.0 : now);
-        if (failed)
+        armFrom(now);
+        if (failed) {
+            fireQueued();
             std::rethrow_exception(failed);
-    }
-    // The date was compared when the task was armed.
-    const TEvRec& table = m_s.schedule().EvTable;
-    if (m_s.schedule().ActEvArmed) {
-        const int i = table.ActEv;
-        if (i >= 0 && i < table.Count && now >= table.Times.at(i)) {
-            // Its own copy: firing a countdown rebuilds the table under it.
-            const QString name = table.Names.at(i);
-            m_lastFired = {int(table.Dates.at(i)), table.Times.at(i)};
-            m_firedDue.insert(name, table.Dates.at(i) + table.Times.at(i));
-            DoEvent(name, 0);
         }
     }
+    fireQueued();
+}
+
+void Firing::queueDue(double moment, qint64 wallMs, qint64 monotonicMs) {
+    duetasks::Stretch stretch;
+    stretch.from = m_lastTick;
+    stretch.to = moment;
+    // A tick before the clock was started knows of no stretch: the armed
+    // task alone.
+    stretch.awake =
+        m_lastTick >= 0.0 &&
+        duetasks::livedThrough(wallMs - m_lastTickWallMs, monotonicMs - m_lastTickMonotonicMs);
+    m_lastTick = moment;
+    m_lastTickWallMs = wallMs;
+    m_lastTickMonotonicMs = monotonicMs;
+    const TEvRec& table = m_s.schedule().EvTable;
+    const int armed = m_s.schedule().ActEvArmed ? table.ActEv : -1;
+    const auto eligible = [&](int i) {
+        const QString& name = table.Names.at(i);
+        const auto fired = m_firedDue.constFind(name);
+        if (fired != m_firedDue.cend() && *fired == table.Dates.at(i) + table.Times.at(i))
+            return false;
+        return m_s.settings().ReadBool(name, keys::Activing, false);
+    };
+    const QList<int> due = duetasks::due(table, stretch, armed, eligible);
+    for (const int i : due) {
+        m_firedDue.insert(table.Names.at(i), table.Dates.at(i) + table.Times.at(i));
+        m_queue.append({table.Names.at(i), 0, int(table.Dates.at(i)), table.Times.at(i)});
+    }
+    // Whatever fails in the firings, the next tick must not fire these again.
+    if (!due.isEmpty())
+        m_s.schedule().ActEvArmed = false;
+    if (!stretch.awake)
+        restartPassedCountdowns(stretch, due);
+}
+
+void Firing::restartPassedCountdowns(const duetasks::Stretch& stretch, const QList<int>& fired) {
+    // A countdown whose end was slept through runs afresh from the waking,
+    // not from the next midnight, when it would ring in the night.
+    const TEvRec& table = m_s.schedule().EvTable;
+    bool restarted = false;
+    for (int i = 0; i < table.Count; ++i) {
+        const double moment = table.Dates.at(i) + table.Times.at(i);
+        if (moment <= stretch.from || moment > stretch.to || fired.contains(i))
+            continue;
+        const QString& name = table.Names.at(i);
+        if (m_s.settings().ReadTime(name, keys::TimeGap, 0.0) <= 0.0)
+            continue;
+        m_s.settings().WriteTime(name, keys::Time, 0.0);
+        restarted = true;
+    }
+    if (!restarted)
+        return;
+    try {
+        m_s.schedule().RecalcSchedule();
+    } catch (const AppError& e) {
+        // The tick goes on to its daily refresh; the box follows it.
+        m_s.guard().showErrorBoxLater(e.message());
+    }
+    PaintActEv();
 }
 
 void Firing::PaintActEv() {
@@ -170,21 +219,15 @@ void Firing::armFrom(double from) {
         return;
     }
     const int today = m_s.clock().today();
-    const double now = m_s.clock().timeNow();
-    // Unless the clock has been set back since.
-    const bool firedToday = m_lastFired.date == today && m_lastFired.time <= now;
     // In order of time of day.
     int found = -1;
     for (int i = 0; i < table.Count; ++i) {
         if (int(table.Dates.at(i)) != today || table.Times.at(i) < from)
             continue;
         const QString name = table.Names.at(i);
-        // A firing by the clock at the very millisecond of its time must not
-        // leave that entry, or one of equal time, counting as still ahead.
-        if (firedToday && table.Times.at(i) <= m_lastFired.time)
-            continue;
-        // The table is not rebuilt after every firing: with the clock set
-        // back, the entry of a task fired already would come round again.
+        // Taken by the clock already (fired, or waiting behind another
+        // firing): the table is not rebuilt after every firing, and with the
+        // clock set back its entry would come round again.
         const auto fired = m_firedDue.constFind(name);
         if (fired != m_firedDue.cend() && *fired == table.Dates.at(i) + table.Times.at(i))
             continue;
@@ -207,20 +250,40 @@ void Firing::armFrom(double from) {
 }
 
 void Firing::DoEvent(const QString& TaskName, int FireMode) {
-    // Its own copy of the name from start to end: the steps below rebuild
-    // the table and the list that a caller's name may point into.
-    const QString name = TaskName;
-    const bool byClock = FireMode == 0;
-    // The day the task was due: its sounds may run on past midnight.
-    const int dueDate = byClock ? m_lastFired.date : m_s.clock().today();
+    // Its own copy of the name: the steps of a firing rebuild the table and
+    // the list that a caller's name may point into.
+    const QDateTime at = m_s.clock().now();
+    m_queue.append(
+        {TaskName, FireMode, daycount::fromDate(at.date()), daycount::fromTime(at.time())});
+    fireQueued();
+}
+
+void Firing::fireQueued() {
+    // One at a time; a firing whose sounds play lets the event loop run,
+    // and what falls due meanwhile waits here.
+    while (!m_firing && !m_queue.isEmpty()) {
+        const Queued next = m_queue.takeFirst();
+        m_firing = true;
+        // A refused write or a failing step ends this firing alone.
+        m_s.guard().run([&] { fire(next); }, HandlerGuard::Box::AfterHandler);
+        // fire() hands over to the sounds' end, or is done already.
+    }
+}
+
+void Firing::fire(const Queued& firing) {
+    const QString& name = firing.name;
+    const bool byClock = firing.mode == 0;
+    bool handedOver = false;
+    const auto finished = qScopeGuard([&] {
+        if (!handedOver)
+            m_firing = false;
+    });
     if (byClock) {
-        // Whatever fails below, the next tick must not fire this task again.
-        m_s.schedule().ActEvArmed = false;
+        // The user may have deleted it while it waited its turn.
+        if (!hasSection(m_s.settings(), name))
+            return;
         m_lastFiringMs = m_s.clock().now().toMSecsSinceEpoch();
     }
-    // A test of a name that was never saved fires with the defaults but
-    // writes nothing: it must not create a task the user never saved.
-    const bool saved = hasSection(m_s.settings(), name);
     // The keys the firing acts on, read once: what the alarm shows and does
     // is this task's, whatever the steps below do to the file and the table.
     const int sound = quint8(m_s.settings().ReadInteger(name, keys::Sound, 0));
@@ -229,22 +292,37 @@ void Firing::DoEvent(const QString& TaskName, int FireMode) {
     QString message = m_s.settings().ReadString(name, keys::Message, QString());
     const QString app = m_s.settings().ReadString(name, keys::App, QString());
 
-    // Sound.
-    if (sound > 0) {
-        // The chime sounds in the first minute of an hour; the clock leaves the
-        // task's own sound out then, a test always plays it.
-        const bool chimeMinute =
-            byClock && daycount::toTime(m_lastFired.time).minute() == 0 && m_chime.chimeChosen();
-        if (!chimeMinute)
-            m_chime.PlaySoundTimes(sound, ones);
+    // The chime sounds in the first minute of an hour; the clock leaves the
+    // task's own sound out then, a test always plays it.
+    const bool chimeMinute =
+        byClock && daycount::toTime(firing.dueTime).minute() == 0 && m_chime.chimeChosen();
+    if (sound > 0 && !chimeMinute) {
+        handedOver = true;
+        m_chime.PlaySoundTimes(sound, ones, [this, firing, action, message, app] {
+            const auto finished = qScopeGuard([this] {
+                m_firing = false;
+                fireQueued();
+            });
+            finishFiring(firing, action, message, app);
+        });
+        return;
     }
+    finishFiring(firing, action, std::move(message), app);
+}
+
+void Firing::finishFiring(const Queued& firing, int action, QString message, const QString& app) {
+    const QString& name = firing.name;
+    // A test of a name that was never saved fires with the defaults but
+    // writes nothing: it must not create a task the user never saved; nor
+    // may a task deleted while its sounds played come back.
+    const bool saved = hasSection(m_s.settings(), name);
     // Next date; a countdown restarts and rebuilds the table.
     if (saved) {
         // A settings file that refuses the write shows its box once the
         // tick has returned; the task still fires.
         try {
-            if (byClock)
-                m_s.schedule().AdvanceFiredTask(name, dueDate);
+            if (firing.mode == 0)
+                m_s.schedule().AdvanceFiredTask(name, firing.dueDate);
             else
                 m_s.schedule().AdvanceTaskDate(name, 0);
         } catch (const AppError& e) {

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
+
+namespace duetasks {
+struct Stretch;
+}
 
 class ClickLabel;
 class EventCheckList;
@@ -56,8 +61,13 @@ public:
     // still ahead, and moves the task list's mark onto it.
     void PaintActEv();
     // Fires the named task: FireMode 0 when the clock fires the armed task,
-    // -1 when the user tests a task.
+    // -1 when the user tests a task. Firings run one after another, each
+    // whole (its sounds, its next date, its action); one asked for while
+    // another's sounds play follows it.
     void DoEvent(const QString& TaskName, int FireMode);
+    // Firings waiting for the one under way, and whether one is under way.
+    int queuedFirings() const { return int(m_queue.size()); }
+    bool isFiring() const { return m_firing; }
     void Timer1Timer();
     void sbTestEvClick();
     void sbCalculateClick();
@@ -85,9 +95,27 @@ Q_SIGNALS:
     void alarm(const QString& name, int action, const QString* message, bool show);
 
 private:
+    // A firing waiting its turn: the task and the moment it fell due (for a
+    // test, the moment of the click).
+    struct Queued {
+        QString name;
+        int mode = 0;
+        int dueDate = 0;
+        double dueTime = 0.0;
+    };
     // Chooses the armed task among the entries of today from time of day
     // `from` on (PaintActEv: from now).
     void armFrom(double from);
+    // Queues the entries due in the stretch since the last tick.
+    void queueDue(double moment, qint64 wallMs, qint64 monotonicMs);
+    // After a suspend: the countdowns that ended meanwhile start afresh.
+    void restartPassedCountdowns(const duetasks::Stretch& stretch, const QList<int>& fired);
+    // Starts the next queued firing unless one is under way.
+    void fireQueued();
+    // One firing, from its sounds to its action; the next follows it.
+    void fire(const Queued& firing);
+    // What follows the sounds: next date, re-arm, action.
+    void finishFiring(const Queued& firing, int action, QString message, const QString& app);
     // Puts the next tick back just after a second boundary when the ticks
     // have drifted away from it.
     void alignClock(int ms);
@@ -98,20 +126,18 @@ private:
     std::function<QString()> m_currentTask;
     QTimer m_timer1;
 
-    // The day and time of the entry the clock fired last. The table is not
-    // rebuilt after a firing, so a task fired at the very millisecond of its
-    // time would otherwise still count as ahead and fire once more.
-    struct FiredEntry {
-        int date = -1;
-        double time = -1.0;
-    } m_lastFired;
     qint64 m_lastFiringMs = 0;
     bool m_clockAligning = false;
-    // The day of the last tick, for the daily refresh, and the moment of the
-    // last tick as a day count.
+    // The day of the last tick, for the daily refresh; the moment of the last
+    // tick as a local day count, and as the wall and the monotonic clock
+    // read it.
     int m_tickDay = -1;
     double m_lastTick = -1.0;
-    // Each task's last due moment fired by the clock (date + time), so that
+    qint64 m_lastTickWallMs = 0;
+    qint64 m_lastTickMonotonicMs = 0;
+    // Each task's last due moment taken by the clock (date + time), so that
     // no due moment fires twice, whatever the clock does.
     QHash<QString, double> m_firedDue;
+    QList<Queued> m_queue;
+    bool m_firing = false;
 };

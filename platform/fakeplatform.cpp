@@ -93,10 +93,11 @@ void FakePlatform::playSound(QStringView name) {
     soundLog.append(QStringLiteral("play ") + name.toString());
 }
 
-void FakePlatform::sleepMs(int ms) {
+void FakePlatform::waitThen(int ms, QObject*, std::function<void()> then) {
     soundLog.append(QStringLiteral("wait ") + QString::number(ms));
     if (sleepClock != nullptr)
         sleepClock->advanceMs(ms);
+    then();
 }
 // --- end sound ---
 

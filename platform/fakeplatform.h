@@ -83,7 +83,8 @@ public:
 
     // --- sound: the event sounds and the hourly chime ---
     void playSound(QStringView name) override;
-    void sleepMs(int ms) override;
+    // At once: the wait is logged and the sleep clock, where set, moved on.
+    void waitThen(int ms, QObject* context, std::function<void()> then) override;
     // Every wait and every start, in order: "wait 1500", "play co".
     QStringList soundLog;
     // When set, every wait moves this clock on, as the real clock moves while

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QIcon;
@@ -73,9 +74,10 @@ public:
     // sound still playing is cut off. No module, no such wave or no audio
     // device plays nothing, and nothing is reported.
     virtual void playSound(QStringView name) = 0;
-    // Blocks the calling (user-interface) thread for ms milliseconds: no
-    // event is handled meanwhile, and timer ticks that fall due merge into one.
-    virtual void sleepMs(int ms) = 0;
+    // Runs `then` on the user-interface thread once ms milliseconds have
+    // passed, unless `context` is gone by then. The event loop runs
+    // meanwhile: the windows repaint and answer, and the clock ticks on.
+    virtual void waitThen(int ms, QObject* context, std::function<void()> then) = 0;
     // --- end sound ---
 
     // --- editor: the file-open dialog and the keyboard layout ---

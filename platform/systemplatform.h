@@ -21,7 +21,7 @@ public:
 
     // --- sound: the event sounds and the hourly chime ---
     void playSound(QStringView name) override;
-    void sleepMs(int ms) override;
+    void waitThen(int ms, QObject* context, std::function<void()> then) override;
     // --- end sound ---
 
     // --- editor: the file-open dialog and the keyboard layout ---

@@ -46,7 +46,7 @@ void Schedule::RecalcSchedule() {
 void Schedule::RecalcScheduleFrom(double aheadFrom) {
     const SettingsFile::Pass pass(m_settings);
     ActEvArmed = false;
-    const double now = m_clock.timeNow();
+    const QDateTime startAt = m_clock.now();
 
     m_settings.ReadSections(SectionList);
 
@@ -84,7 +84,7 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
                 t = 0.0;
             // A countdown not yet started runs from now.
             if (t == 0.0 && gap > 0.0) {
-                const CountdownEnd end = countdownEnd(now, gap);
+                const CountdownEnd end = countdownEnd(startAt, gap);
                 t = end.time;
                 m_settings.WriteTime(name, keys::Time, t);
                 // The end's own day, also when a date of an earlier run stands
@@ -183,12 +183,34 @@ Schedule::CountdownEnd Schedule::countdownEnd(double start, double gap) {
     return end;
 }
 
+Schedule::CountdownEnd Schedule::countdownEnd(const QDateTime& start, double gap) {
+    const QDateTime end = start.addMSecs(std::llround(gap * daycount::kMsPerDay));
+    CountdownEnd result;
+    result.days = daycount::fromDate(end.date()) - daycount::fromDate(start.date());
+    // Whole seconds, as the file keeps the time; a stored 00:00:00 means a
+    // countdown not started yet.
+    const qint64 second = qMax(1, end.time().msecsSinceStartOfDay() / 1000);
+    result.time = double(second * 1000) / daycount::kMsPerDay;
+    return result;
+}
+
 void Schedule::AdvanceTaskDate(const QString& taskName, int dayBack) {
     advanceFrom(taskName, m_clock.today() - dayBack, false, m_clock.timeNow());
+    followDate(taskName);
 }
 
 void Schedule::AdvanceFiredTask(const QString& taskName, int dueDate) {
     advanceFrom(taskName, dueDate, true, m_clock.timeNow());
+    followDate(taskName);
+}
+
+void Schedule::followDate(const QString& taskName) {
+    for (int i = 0; i < EvTable.Count; ++i) {
+        if (EvTable.Names.at(i).compare(taskName, Qt::CaseInsensitive) == 0) {
+            EvTable.Dates[i] = m_settings.ReadDate(taskName, keys::Date, m_clock.today());
+            return;
+        }
+    }
 }
 
 void Schedule::advanceFrom(const QString& taskName, int base, bool firing, double now) {

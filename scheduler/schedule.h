@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -49,6 +50,10 @@ public:
         double time = 0.0;
     };
     static CountdownEnd countdownEnd(double start, double gap);
+    // The same from a moment of the local clock, lasting `gap` in real time:
+    // a countdown over a daylight-saving change ends by the clock on the
+    // wall after as many hours as it counts, not an hour early or late.
+    static CountdownEnd countdownEnd(const QDateTime& start, double gap);
     // The N of the every-N-days rule: a "Day" below 1 counts as 1, so a task
     // never stays on a date that has passed.
     static int everyNDays(int day) { return day < 1 ? 1 : day; }
@@ -63,6 +68,9 @@ public:
     QStringList SectionList;
 
 private:
+    // The table's entry of a task follows the date just written for it, so
+    // that the clock sees its next due moment without a recalculation.
+    void followDate(const QString& taskName);
     // The date rules from `base`; the week-day rule takes the task's time on
     // the base day as passed when `timePassed` is set, else compares it with now.
     void advanceFrom(const QString& taskName, int base, bool firing, double now);

@@ -2,6 +2,8 @@
 
 #include "daycount.h"
 
+#include <time.h>
+
 int Clock::today() const {
     return daycount::fromDate(now().date());
 }
@@ -21,4 +23,12 @@ QDateTime SystemClock::now() const {
     m_last = QDateTime::currentDateTime();
     m_lastMs = m_last.toMSecsSinceEpoch();
     return m_last;
+}
+
+qint64 SystemClock::monotonicMs() const {
+    // CLOCK_MONOTONIC, unlike CLOCK_BOOTTIME, stands still while the
+    // machine sleeps.
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }

@@ -8,6 +8,11 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
+    // Milliseconds on a clock that only runs forward while the machine is
+    // awake: it stops in a suspend and ignores the wall clock being set or
+    // the time zone's offset changing. Comparing its advance with the wall
+    // clock's tells time the program lived through from time it did not.
+    virtual qint64 monotonicMs() const = 0;
 
     // Today as a whole day count.
     int today() const;
@@ -20,6 +25,7 @@ public:
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override;
+    qint64 monotonicMs() const override;
 
 private:
     // The last local time read and its instant. The local time costs a check
@@ -29,16 +35,24 @@ private:
     mutable qint64 m_lastMs = 0;
 };
 
-// A clock that stands still until told otherwise.
+// A clock that stands still until told otherwise. Moving it forward with
+// set() or advanceMs() is time lived through awake (the monotonic clock moves
+// as much); jump() is a suspend or a clock set by hand (it does not).
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 12, 8), QTime(12, 0)))
         : m_now(std::move(start)) {}
     QDateTime now() const override { return m_now; }
-    void set(const QDateTime& dt) { m_now = dt; }
-    void set(QDate d, QTime t) { m_now = QDateTime(d, t); }
-    void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    qint64 monotonicMs() const override { return m_monotonic; }
+    void set(const QDateTime& dt) {
+        m_monotonic += qMax<qint64>(0, m_now.msecsTo(dt));
+        m_now = dt;
+    }
+    void set(QDate d, QTime t) { set(QDateTime(d, t)); }
+    void advanceMs(qint64 ms) { set(m_now.addMSecs(ms)); }
+    void jump(const QDateTime& dt) { m_now = dt; }
 
 private:
     QDateTime m_now;
+    qint64 m_monotonic = 0;
 };

@@ -11,7 +11,7 @@ void HandlerGuard::showErrorBox(const QString& text) noexcept {
 }
 
 void HandlerGuard::failed(const QString& text, Box box) noexcept {
-    if (box == Box::Now) {
+    if (box == Box::Now && !m_holdBoxes) {
         showErrorBox(text);
         return;
     }

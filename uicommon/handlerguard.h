@@ -32,6 +32,12 @@ public:
 
     template <class F> void run(F&& handler, Box box = Box::Now) noexcept;
 
+    // While held (start-up), every box waits until the event loop turns: a
+    // box open at start-up, with nobody at the screen after a login, would
+    // hold the clock still before its first tick.
+    void holdBoxes(bool hold) { m_holdBoxes = hold; }
+    bool holdsBoxes() const { return m_holdBoxes; }
+
     // Shut-down has begun.
     void close() { m_closed = true; }
     bool isClosed() const { return m_closed; }
@@ -48,6 +54,7 @@ private:
     std::function<void(const QString&)> m_showBox;
     QStringList m_pendingBoxes;
     bool m_closed = false;
+    bool m_holdBoxes = false;
 };
 
 template <class F> void HandlerGuard::run(F&& handler, Box box) noexcept {

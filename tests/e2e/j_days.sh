@@ -54,11 +54,14 @@ wait_main
 note "started at a faked $(fake_now '+%F %T')"
 
 # The alarm window's captions, as the window manager sees them, while a day
-# begins.
+# begins. The window shows one alarm at a time: each is answered with OK as
+# it is seen, and the next one comes.
 watch_captions() {
   while :; do
     for w in $(xdotool search --onlyvisible --name ' - (Daily|Every3|Weekdays)$' 2>/dev/null); do
       xdotool getwindowname "$w" 2>/dev/null
+      sleep 0.3
+      xdotool mousemove --window "$w" 124 67 click 1 2>/dev/null
     done
     sleep 0.1
   done
