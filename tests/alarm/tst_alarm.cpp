@@ -157,6 +157,24 @@ void TestAlarm::switchOffCountsDownToThePowerCall() {
     QVERIFY(msg()->isVisible());
     QCOMPARE(okButton()->text(), QStringLiteral("Отмена!"));
     QCOMPARE(msg()->countdownSeconds(), 0);
+    // The session did not end: the next alarm is shown as itself, not as a
+    // caption over "...через 0 сек...", and the one behind it waits its turn.
+    const QString later = QStringLiteral("Позвонить маме");
+    msg()->present(QStringLiteral("Звонок"), 0, &later, true);
+    const QString after = QStringLiteral("Полить цветы");
+    msg()->present(QStringLiteral("Цветы"), 0, &after, true);
+    // A firing that shows nothing leaves the window to the alarm on it.
+    msg()->present(QStringLiteral("Перезагрузка"), 1, nullptr, false);
+    QCOMPARE(msg()->windowTitle(), QStringLiteral("Звонарька - Звонок"));
+    QVERIFY(!msg()->isSwitchOffMode());
+    QVERIFY(label("lMsg")->isVisible());
+    QCOMPARE(label("lMsg")->text(), later);
+    QCOMPARE(okButton()->text(), QStringLiteral("OK"));
+    QCOMPARE(msg()->pendingAlarms(), 1);
+    QTest::mouseClick(okButton(), Qt::LeftButton);
+    QCOMPARE(msg()->windowTitle(), QStringLiteral("Звонарька - Цветы"));
+    QCOMPARE(label("lMsg")->text(), after);
+    QCOMPARE(r->platform.powerCalls, QList<int>({1}));
 }
 
 void TestAlarm::buttonCancelsTheCountdown() {

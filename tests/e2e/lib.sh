@@ -72,7 +72,9 @@ wait_until() {
 start_xvfb() {
   : >"$work/display"
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >>"$work/xvfb.log" 2>&1 &
+  # -noreset: a server that resets as its last client leaves refuses a client
+  # connecting at that moment, which looks like a program without a window.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset >>"$work/xvfb.log" 2>&1 &
   xvfb=$!
   pids+=("$xvfb")
   exec 3>&-

@@ -14,7 +14,7 @@ run_at() { # scale dpi
   shift 2
   [ -n "$xvfb" ] && { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
   rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 $((1024 * scale))x$((768 * scale))x24 -dpi "$dpi" -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 $((1024 * scale))x$((768 * scale))x24 -dpi "$dpi" -nolisten tcp -noreset \
     3>"$work/display" >>"$work/xvfb.log" 2>&1 &
   xvfb=$!
   for ((i = 0; i < 100; i++)); do [ -s "$work/display" ] && break; sleep 0.1; done

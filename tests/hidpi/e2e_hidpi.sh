@@ -19,7 +19,7 @@ run_at() {
   local scale=$1 dpi=$((96 * $1))
   : >"$work/display"
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 $((1024 * scale))x$((768 * scale))x24 -dpi "$dpi" -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 $((1024 * scale))x$((768 * scale))x24 -dpi "$dpi" -nolisten tcp -noreset \
     >>"$work/xvfb.log" 2>&1 &
   xvfb=$!
   pids+=("$xvfb")

@@ -1,6 +1,7 @@
 #include "apperror.h"
 #include "clock.h"
 #include "daycount.h"
+#include "duetasks.h"
 #include "keys.h"
 #include "regionalformats.h"
 #include "schedule.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <memory>
 
@@ -76,6 +78,8 @@ private Q_SLOTS:
     void otherRuleMovesNothing();
     void thousandTasks();
     void refusedWriteKeepsEveryTask();
+    void dueInAStretch();
+    void countdownOverADaylightSavingChange();
 
 private:
     void setNow(QDate d, QTime t) { m_clock.set(d, t); }
@@ -662,6 +666,79 @@ void TestSchedule::refusedWriteKeepsEveryTask() {
     QCOMPARE(t.Dates, (QList<double>{double(today() + 1), double(today() + 3), double(today() - 1),
                                      double(today() + 2)}));
     QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0644) == 0);
+}
+
+void TestSchedule::dueInAStretch() {
+    // Table order (by time of day): a and b share 23:59:59 of day 100, c is
+    // at 00:00:00 of day 101, d (inactive) at 00:00:01, e at 00:30 of 101.
+    TEvRec table;
+    const auto add = [&](const char* name, int date, QTime t) {
+        table.Names.append(QString::fromLatin1(name));
+        table.Dates.append(date);
+        table.Times.append(daycount::fromTime(t));
+        table.Count = int(table.Names.size());
+    };
+    add("c", 101, QTime(0, 0, 0));
+    add("d", 101, QTime(0, 0, 1));
+    add("e", 101, QTime(0, 30, 0));
+    add("b", 100, QTime(23, 59, 59));
+    add("a", 100, QTime(23, 59, 59));
+    const auto active = [&](int i) { return table.Names.at(i) != QStringLiteral("d"); };
+    const auto names = [&](const QList<int>& due) {
+        QStringList out;
+        for (const int i : due)
+            out.append(table.Names.at(i));
+        return out.join(u' ');
+    };
+    const auto at = [](int date, QTime t) { return date + daycount::fromTime(t); };
+
+    // Lived through (a stopped process, a daylight-saving change that skips
+    // midnight's hour): everything in the stretch, in due order, equal
+    // moments in table order; the stretch's start is excluded, its end not.
+    duetasks::Stretch late{at(100, QTime(23, 59, 58, 500)), at(101, QTime(1, 0, 2)), true};
+    QCOMPARE(names(duetasks::due(table, late, 3, active)), QStringLiteral("b a c e"));
+    duetasks::Stretch exact{at(100, QTime(23, 59, 59)), at(101, QTime(0, 0, 0)), true};
+    QCOMPARE(names(duetasks::due(table, exact, -1, active)), QStringLiteral("c"));
+    // An hour that comes twice: the stretch runs backwards and holds nothing.
+    duetasks::Stretch back{at(101, QTime(2, 59, 59)), at(101, QTime(2, 0, 0)), true};
+    QCOMPARE(names(duetasks::due(table, back, -1, active)), QString());
+    // Asleep or the clock set forward: the armed entry alone, once its moment
+    // is reached, however late; nothing when nothing was armed.
+    duetasks::Stretch slept = late;
+    slept.awake = false;
+    QCOMPARE(names(duetasks::due(table, slept, 3, active)), QStringLiteral("b"));
+    QCOMPARE(names(duetasks::due(table, slept, -1, active)), QString());
+    slept.to = at(100, QTime(23, 59, 58, 900));
+    QCOMPARE(names(duetasks::due(table, slept, 3, active)), QString());
+
+    // A second a tick, a daylight-saving change (the wall clock in universal
+    // time moves on by a second) or a stopped process: lived through. A
+    // suspend or a clock set forward or back: not.
+    QVERIFY(duetasks::livedThrough(1000, 1000));
+    QVERIFY(duetasks::livedThrough(3500, 3498));
+    QVERIFY(!duetasks::livedThrough(40000, 1000));
+    QVERIFY(!duetasks::livedThrough(-3600000, 1000));
+}
+
+void TestSchedule::countdownOverADaylightSavingChange() {
+    // 30 minutes from 01:59:54 on the night summer time starts in Berlin
+    // (02:00 becomes 03:00) end at 03:29:54 by the wall, not six seconds on;
+    // 6 hours from 23:00 the night before end at 06:00 of the next day.
+    const QTimeZone berlin("Europe/Berlin");
+    const QDate change(2027, 3, 28);
+    const double half = daycount::encodeTime(0, 30, 0);
+    Schedule::CountdownEnd end =
+        Schedule::countdownEnd(QDateTime(change, QTime(1, 59, 54), berlin), half);
+    QCOMPARE(end.days, 0);
+    QCOMPARE(daycount::toTime(end.time), QTime(3, 29, 54));
+    end = Schedule::countdownEnd(QDateTime(change.addDays(-1), QTime(23, 0), berlin),
+                                 daycount::encodeTime(6, 0, 0));
+    QCOMPARE(end.days, 1);
+    QCOMPARE(daycount::toTime(end.time), QTime(6, 0, 0));
+    // Ending on midnight exactly: one second after it.
+    end = Schedule::countdownEnd(QDateTime(change, QTime(23, 30), berlin), half);
+    QCOMPARE(end.days, 1);
+    QCOMPARE(daycount::toTime(end.time), QTime(0, 0, 1));
 }
 
 QTEST_GUILESS_MAIN(TestSchedule)
