@@ -278,12 +278,14 @@ void Firing::fire(const Queued& firing) {
         if (!handedOver)
             m_firing = false;
     });
-    if (byClock) {
-        // The user may have deleted it while it waited its turn.
-        if (!hasSection(m_s.settings(), name))
-            return;
+    if (byClock)
         m_lastFiringMs = m_s.clock().now().toMSecsSinceEpoch();
-    }
+    // A test of a name that was never saved fires with the defaults but
+    // writes nothing: it must not create a task the user never saved. A
+    // task the user deleted while it waited its turn does not fire.
+    const bool saved = hasSection(m_s.settings(), name);
+    if (byClock && !saved)
+        return;
     // The keys the firing acts on, read once: what the alarm shows and does
     // is this task's, whatever the steps below do to the file and the table.
     const int sound = quint8(m_s.settings().ReadInteger(name, keys::Sound, 0));
@@ -303,19 +305,17 @@ void Firing::fire(const Queued& firing) {
                 m_firing = false;
                 fireQueued();
             });
-            finishFiring(firing, action, message, app);
+            // Nor may a task deleted while its sounds played come back.
+            finishFiring(firing, action, message, app, hasSection(m_s.settings(), firing.name));
         });
         return;
     }
-    finishFiring(firing, action, std::move(message), app);
+    finishFiring(firing, action, std::move(message), app, saved);
 }
 
-void Firing::finishFiring(const Queued& firing, int action, QString message, const QString& app) {
+void Firing::finishFiring(const Queued& firing, int action, QString message, const QString& app,
+                          bool saved) {
     const QString& name = firing.name;
-    // A test of a name that was never saved fires with the defaults but
-    // writes nothing: it must not create a task the user never saved; nor
-    // may a task deleted while its sounds played come back.
-    const bool saved = hasSection(m_s.settings(), name);
     // Next date; a countdown restarts and rebuilds the table.
     if (saved) {
         // A settings file that refuses the write shows its box once the

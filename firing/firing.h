@@ -115,7 +115,9 @@ private:
     // One firing, from its sounds to its action; the next follows it.
     void fire(const Queued& firing);
     // What follows the sounds: next date, re-arm, action.
-    void finishFiring(const Queued& firing, int action, QString message, const QString& app);
+    // `saved`: the task has its section in the file.
+    void finishFiring(const Queued& firing, int action, QString message, const QString& app,
+                      bool saved);
     // Puts the next tick back just after a second boundary when the ticks
     // have drifted away from it.
     void alignClock(int ms);
