@@ -128,7 +128,16 @@ void TestPlatform::instanceLockNameFollowsTheDisplay() {
     qunsetenv("WAYLAND_DISPLAY");
     const QString x = FileInstanceLock::defaultName();
     QVERIFY(x.startsWith(QStringLiteral("zvonarka-")));
-    QVERIFY(x.endsWith(QStringLiteral("-_1.0.lock")));
+    QVERIFY(x.endsWith(QStringLiteral("-_1.lock")));
+    // The screen number and the local socket's "unix" name no other display.
+    for (const char* same : {":1", "unix:1", "unix:1.2"}) {
+        qputenv("DISPLAY", same);
+        QCOMPARE(FileInstanceLock::defaultName(), x);
+    }
+    for (const char* other : {":2", ":10", "host:1.0", "localhost:1"}) {
+        qputenv("DISPLAY", other);
+        QVERIFY2(FileInstanceLock::defaultName() != x, other);
+    }
     qputenv("DISPLAY", ":2");
     QVERIFY(FileInstanceLock::defaultName() != x);
     // Wayland wins over X11; slashes never reach the file name.
