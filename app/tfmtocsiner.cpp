@@ -295,8 +295,10 @@ void TfmTocsiner::FormCreate() {
     // off every screen would leave the window out of reach. The file keeps
     // what it holds until the shut-down or a resize writes the real values.
     const QRect usable = fitToScreens(QRect(pos(), QSize(width, height)), minimumSize());
-    if (canPlaceWindows())
+    if (canPlaceWindows()) {
         move(usable.topLeft());
+        m_framePlace = usable.topLeft();
+    }
     setOuterSize(usable.width(), usable.height());
     // Out of range leaves no selection; no handler runs.
     const int sound = settings.ReadInteger(keys::MainSection, keys::Sound, keys::DefaultSound);
@@ -438,6 +440,14 @@ void TfmTocsiner::applyPendingOuterSize() {
     if (frame.isNull())
         return;
     m_outerSizePending = false;
+    // A box shown while the program started (a settings file that refuses
+    // writes) makes the native window before its frame is known, and Qt then
+    // puts the client area where the frame was asked for: at 0,0 the title
+    // bar is above the screen. Now that the frame is known, the move lands
+    // the frame where the settings file says.
+    if (m_framePlace && frameGeometry().topLeft() != *m_framePlace)
+        move(*m_framePlace);
+    m_framePlace.reset();
     const QSize client = m_outerSize - frame;
     if (client != size()) {
         // Reaching the stored size is no resize of the user's: nothing to store.
@@ -471,8 +481,11 @@ void TfmTocsiner::changeEvent(QEvent* event) {
     // Restored from the taskbar (or the window manager's own menu): the
     // window comes back as from the tray, with its pinned picker.
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
-    if ((change->oldState() & Qt::WindowMinimized) && !isMinimized() && isVisible())
+    if ((change->oldState() & Qt::WindowMinimized) && !isMinimized() && isVisible()) {
+        // Shown again after a later hide (the About card), it comes back normal.
+        forgetIconicState(this);
         m_guard->run([this] { FormShow(); });
+    }
 }
 
 void TfmTocsiner::resizeEvent(QResizeEvent* event) {

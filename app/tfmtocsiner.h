@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TfmTocsiner;
@@ -165,5 +166,7 @@ private:
     bool m_outerSizePending = false;
     bool m_adjustingFrame = false;
     QSize m_outerSize;
+    // The frame's place from the settings file, until the frame is known.
+    std::optional<QPoint> m_framePlace;
     int m_moveRequests = 0;
 };

@@ -133,6 +133,12 @@ void keepOutOfTaskbar(QWidget* window) {
     new SkipTaskbarOnShow(window);
 }
 
+void forgetIconicState(QWidget* window) {
+    if (window != nullptr && QGuiApplication::platformName() == u"xcb" &&
+        window->testAttribute(Qt::WA_WState_Created))
+        setInitialState(window, 1);
+}
+
 void showIconic(QWidget* window) {
     if (window == nullptr)
         return;

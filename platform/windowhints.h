@@ -25,6 +25,12 @@ void keepOutOfTaskbar(QWidget* window);
 // is asked once; it cannot change while the program runs.
 bool canPlaceWindows();
 
+// A window minimised once (showMinimized, "Спрятать" without a tray) keeps
+// the iconic state in the hints Qt left on it, so the window manager would
+// map it minimised at every later showing after a hide: called when the
+// window is restored, the hints say normal again.
+void forgetIconicState(QWidget* window);
+
 // Shows the window minimised as the window manager sees it (WM_STATE Iconic
 // on X11): a state set before the native window exists stays Qt's own, and
 // the window would come up normal. Nothing may resize the window until it is
