@@ -9,6 +9,7 @@
 #include "soundmodule.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
@@ -163,8 +164,15 @@ void SystemPlatform::playSound(QStringView name) {
 void SystemPlatform::sleepMs(int ms) {
     // Really blocks the user-interface thread: the sound plays on in the
     // module's own thread, and the timers due meanwhile fire once afterwards.
-    if (ms > 0)
-        QThread::msleep(static_cast<unsigned long>(ms));
+    // A shut-down signal cuts the wait short, so the end never waits out a
+    // chime of twelve strokes.
+    QDeadlineTimer deadline(ms > 0 ? ms : 0);
+    while (!ShutdownSignals::requested()) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            break;
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(left, 50)));
+    }
 }
 // --- end sound ---
 

@@ -6,7 +6,8 @@
 # when SIGTERM, SIGHUP or SIGINT comes: the program ends within 2 s with 0
 # rather than starting on. The X server going first (a plain window
 # manager's logout), with and without a window manager: the program stores
-# what its shut-down stores and ends with 0.
+# what its shut-down stores and ends with 0. SIGTERM while a task's sounds
+# block the program (nine rooster calls, 22 s): it ends within 2 s.
 . "$(dirname "$0")/../e2e/lib.sh"
 e2e_init "${1:?program}" md5sum
 start_bare_x
@@ -62,6 +63,22 @@ for sig in TERM HUP INT; do
 done
 chmod 644 "$ini"
 
+# --- a task's nine rooster calls block the program for 22 s; SIGTERM ends it anyway.
+avoid_midnight 60
+due=$(($(now_secs) + 3))
+printf '[Main]\nTop=0\nLeft=0\nAutoRec=0\n[Rooster]\nTime=%s\nDate=%s\nActiving=1\nSound=2\nOnes=9\n' \
+  "$(hms "$due")" "$(date +%d.%m.%Y)" >"$ini"
+start_app
+wait_until 15 main_viewable || fail "rooster: no main window"
+due_passed() { [ "$(now_secs)" -ge $((due + 2)) ]; }
+wait_until 10 due_passed
+kill -TERM "$app"
+gone_within 2 || fail "SIGTERM during a task's sounds did not end the program within 2 s"
+[ "$rc" -eq 0 ] || fail "SIGTERM during a task's sounds: exit code $rc"
+# It had fired: the sounds come before the task's next date is written.
+[ "$(ini_get Rooster Date)" != "$(date +%d.%m.%Y)" ] || fail "rooster: the task never fired"
+note "SIGTERM during a task's sounds: exit 0 within 2 s"
+
 # --- the X server goes first.
 lose_display() { # <label> [framed]
   printf '[Main]\nTop=0\nLeft=0\nAutoRec=0\n' >"$ini"
@@ -90,4 +107,4 @@ lose_display() { # <label> [framed]
 lose_display "no window manager"
 start_x
 lose_display "openbox" framed
-pass "the end waits for nobody: read-only file, start-up box, lost display"
+pass "the end waits for nobody: read-only file, start-up box, a task's sounds, lost display"
