@@ -83,7 +83,7 @@ QString FileInstanceLock::displayId() {
 }
 
 QString FileInstanceLock::defaultFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && isPrivateFolder(runtime, false))
         return runtime;
     // The shared temporary folder: a folder of our own in it, never a name
