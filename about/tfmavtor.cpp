@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QShowEvent>
+#include <QWindow>
 
 // The card's pictures are part of the program, as they were part of the form,
 // so they are built into it rather than shipped as files beside it.
@@ -188,8 +189,15 @@ QPixmap TfmAvtor::transparentBitmap(const QImage& bitmap) {
 
 void TfmAvtor::FormShow() {
     // The card takes the place of the main window, hidden by now.
-    if (m_main != nullptr)
-        move(m_main->pos());
+    if (m_main == nullptr)
+        return;
+    const QPoint place = m_main->pos();
+    move(place);
+    // A move to where Qt thinks the card is already (0,0 at the first
+    // showing) reaches no window manager, which then places the card as it
+    // likes: the place is asked for in so many words.
+    if (QWindow* w = windowHandle(); w != nullptr && canPlaceWindows())
+        w->setFramePosition(place);
 }
 
 void TfmAvtor::ClickImgClick() {

@@ -6,11 +6,42 @@
 
 #include <QApplication>
 #include <QDir>
+
+#include <cstdio>
+#include <cstdlib>
 #if QT_CONFIG(sessionmanager)
 #include <QSessionManager>
 #endif
 
+namespace {
+
+TfmTocsiner* g_mainWindow = nullptr;
+QtMessageHandler g_qtMessages = nullptr;
+
+// Qt's X11 connection ends the process (exit code 1) as soon as it finds
+// the X server gone, as a plain window manager's session does at logout,
+// before any window could go through its shut-down. Its last word before
+// that is this warning: the program stores what its shut-down stores, then
+// ends itself, cleanly, at once. Nothing of the display may be used by then.
+void watchForLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (g_qtMessages != nullptr)
+        g_qtMessages(type, context, text);
+    if (type != QtWarningMsg || !text.startsWith(QLatin1String("The X11 connection broke")))
+        return;
+    if (g_mainWindow != nullptr)
+        g_mainWindow->displayLost();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // A session that ends while the program is still starting (its boxes
+    // included) ends it through the shut-down as well: the signals are
+    // caught from here on and served once there is an event loop.
+    ShutdownSignals::catchSignals();
     // The clock on the main window repaints every second. Over X11's shared
     // memory, Qt asks the X server for a round trip before painting again
     // over pixels it has sent (the server might still be reading them): two
@@ -23,6 +54,7 @@ int main(int argc, char* argv[]) {
     const bool ownShmSwitch = !qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
     if (ownShmSwitch)
         qputenv("QT_XCB_NO_MITSHM", "1");
+    g_qtMessages = qInstallMessageHandler(watchForLostDisplay);
     QApplication app(argc, argv);
     if (ownShmSwitch)
         qunsetenv("QT_XCB_NO_MITSHM");
@@ -52,12 +84,23 @@ int main(int argc, char* argv[]) {
 
     SystemPlatform platform;
     SystemClock clock;
+    TfmTocsiner* mainWindow = nullptr;
+    // A box open at that moment (a start-up box, or one of a handler) is
+    // answered for the user, and no other comes up: the end waits for no one.
+    QObject::connect(&endSignals, &ShutdownSignals::received, &app, [&mainWindow] {
+        SystemPlatform::rejectOpenDialogs();
+        if (mainWindow != nullptr)
+            mainWindow->close();
+    });
     ProgramWindows windows(
         ShellContext{platform, clock, RegionalFormats::fromSystem(), QDir::currentPath()});
-    if (windows.isSecondCopy())
+    // Asked to end while starting: the shut-down runs as the windows go.
+    if (windows.isSecondCopy() || ShutdownSignals::requested())
         return 0;
-    QObject::connect(&endSignals, &ShutdownSignals::received, windows.fmTocsiner.get(),
-                     [&windows] { windows.fmTocsiner->close(); });
+    mainWindow = windows.fmTocsiner.get();
+    g_mainWindow = mainWindow;
     windows.showAtStart();
-    return app.exec();
+    const int code = app.exec();
+    g_mainWindow = nullptr;
+    return code;
 }

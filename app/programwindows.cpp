@@ -20,6 +20,8 @@ ProgramWindows::ProgramWindows(ShellContext context)
 }
 
 ProgramWindows::~ProgramWindows() {
+    if (fmTocsiner)
+        fmTocsiner->beginShutdown();
     fmWeek.reset();
     fmAvtor.reset();
     fmMsg.reset();

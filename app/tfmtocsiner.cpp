@@ -13,7 +13,9 @@
 #include "schedule.h"
 #include "services.h"
 #include "settingsfile.h"
+#include "shutdownsignals.h"
 #include "startupentry.h"
+#include "systemlog.h"
 #include "taskeditor.h"
 #include "tasklist.h"
 #include "tfmavtor.h"
@@ -25,6 +27,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QTime>
@@ -117,6 +120,9 @@ TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
         ui->OnAirDate->setFont(f);
     }
     ui->plAppCtrl->hide();
+    // The editor's half with its buttons stays whole, however the window is
+    // sized, by hand or from the settings file.
+    setMinimumSize(ui->Bevel1->x(), ui->sbHelp->geometry().bottom() + 1);
 
     makeFeatures();
     connectHandlers();
@@ -136,6 +142,16 @@ TfmTocsiner::~TfmTocsiner() {
 }
 
 void TfmTocsiner::showErrorBox(const QString& text) noexcept {
+    // Ending never waits for a person: a session's logout must not hang on
+    // a box nobody will click. The file stays as it was.
+    if (m_shuttingDown || ShutdownSignals::requested()) {
+        try {
+            reportToSystemLog(text);
+        } catch (...) {
+            // Nowhere left to tell it.
+        }
+        return;
+    }
     // A file that refuses every write would raise one box per key written
     // while the program starts: the first says it all.
     if (m_startingUp) {
@@ -278,7 +294,16 @@ void TfmTocsiner::FormCreate() {
     move(settings.ReadInteger(keys::MainSection, keys::Left, keys::DefaultLeft), y());
     const int height = settings.ReadInteger(keys::MainSection, keys::Height, keys::DefaultHeight);
     const int width = settings.ReadInteger(keys::MainSection, keys::Width, keys::DefaultWidth);
-    setOuterSize(width, height);
+    // Made usable on the screens there are now: a size of 0 would never be
+    // mapped, a huge one would take the memory of the machine, and a place
+    // off every screen would leave the window out of reach. The file keeps
+    // what it holds until the shut-down or a resize writes the real values.
+    const QRect usable = fitToScreens(QRect(pos(), QSize(width, height)), minimumSize());
+    if (canPlaceWindows()) {
+        move(usable.topLeft());
+        m_framePlace = usable.topLeft();
+    }
+    setOuterSize(usable.width(), usable.height());
     // Out of range leaves no selection; no handler runs.
     const int sound = settings.ReadInteger(keys::MainSection, keys::Sound, keys::DefaultSound);
     ui->cbSound->setCurrentIndex(sound >= 0 && sound < ui->cbSound->count() ? sound : -1);
@@ -301,7 +326,12 @@ void TfmTocsiner::FormCreate() {
     ui->Label13->setText(formats().formatDate(clock().today()));
 }
 
+void TfmTocsiner::beginShutdown() {
+    m_shuttingDown = true;
+}
+
 void TfmTocsiner::FormDestroy() {
+    m_shuttingDown = true;
     // No handler runs from here on (see HandlerGuard).
     m_guard->close();
     // Start-up stopped at its first step: nothing was opened.
@@ -310,6 +340,12 @@ void TfmTocsiner::FormDestroy() {
     m_firing->Timer1().stop();
     m_chime->stop();
     m_tray->DeleteTrayIcon();
+    storePlace();
+    m_services->close();
+    m_instance.reset();
+}
+
+void TfmTocsiner::storePlace() {
     // Also when hidden: the position it had when it was last shown. A
     // session that cannot report positions keeps the stored ones.
     SettingsFile* settings = m_services->settingsIfOpen();
@@ -317,8 +353,18 @@ void TfmTocsiner::FormDestroy() {
         settings->WriteInteger(keys::MainSection, keys::Left, x());
         settings->WriteInteger(keys::MainSection, keys::Top, y());
     }
+}
+
+void TfmTocsiner::displayLost() {
+    if (m_shuttingDown || windowTitle().isEmpty())
+        return;
+    m_shuttingDown = true;
+    // What the shut-down stores, from what the windows last knew of
+    // themselves: nothing here may ask the display.
+    m_guard->run([this] { m_editor->SaveWeekSets(); });
+    m_guard->run([this] { storePlace(); });
+    m_guard->close();
     m_services->close();
-    m_instance.reset();
 }
 
 void TfmTocsiner::showAtStart() {
@@ -398,6 +444,14 @@ void TfmTocsiner::applyPendingOuterSize() {
     if (frame.isNull())
         return;
     m_outerSizePending = false;
+    // A box shown while the program started (a settings file that refuses
+    // writes) makes the native window before its frame is known, and Qt then
+    // puts the client area where the frame was asked for: at 0,0 the title
+    // bar is above the screen. Now that the frame is known, the move lands
+    // the frame where the settings file says.
+    if (m_framePlace && frameGeometry().topLeft() != *m_framePlace)
+        move(*m_framePlace);
+    m_framePlace.reset();
     const QSize client = m_outerSize - frame;
     if (client != size()) {
         // Reaching the stored size is no resize of the user's: nothing to store.
@@ -421,6 +475,20 @@ void TfmTocsiner::showEvent(QShowEvent* event) {
         m_guard->run([this] { applyPendingOuterSize(); });
         QTimer::singleShot(300, this,
                            [this] { m_guard->run([this] { applyPendingOuterSize(); }); });
+    }
+}
+
+void TfmTocsiner::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    // Restored from the taskbar (or the window manager's own menu): the
+    // window comes back as from the tray, with its pinned picker.
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if ((change->oldState() & Qt::WindowMinimized) && !isMinimized() && isVisible()) {
+        // Shown again after a later hide (the About card), it comes back normal.
+        forgetIconicState(this);
+        m_guard->run([this] { FormShow(); });
     }
 }
 

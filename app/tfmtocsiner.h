@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TfmTocsiner;
@@ -65,6 +66,13 @@ public:
     bool isSecondCopy() const { return m_secondCopy; }
     // The other three windows, created after this one; nulls untie them.
     void attachWindows(TfmMsg* msg, TfmAvtor* avtor, TfmWeek* week);
+    // The program is ending: the other windows' shut-down comes before this
+    // one's, and from here on a failure is reported, not shown in a box.
+    void beginShutdown();
+    // The display went away (the X server ended before the program): stores
+    // what the shut-down stores, without a word to the display, and closes
+    // the settings file. The program must then end at once.
+    void displayLost();
     // What the message loop's start does: show the window unless it starts
     // hidden (then only the tray icon is there, or, with no tray, a minimised
     // window).
@@ -108,6 +116,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -126,6 +135,8 @@ private:
     // Outer size (frame included), as the settings file keeps it.
     void setOuterSize(int width, int height);
     void applyPendingOuterSize();
+    // The main window's Left and Top.
+    void storePlace();
 
     std::unique_ptr<Ui::TfmTocsiner> ui;
     std::unique_ptr<HandlerGuard> m_guard;
@@ -151,8 +162,11 @@ private:
     // first error box is shown.
     bool m_startingUp = true;
     bool m_startupBoxShown = false;
+    bool m_shuttingDown = false;
     bool m_outerSizePending = false;
     bool m_adjustingFrame = false;
     QSize m_outerSize;
+    // The frame's place from the settings file, until the frame is known.
+    std::optional<QPoint> m_framePlace;
     int m_moveRequests = 0;
 };

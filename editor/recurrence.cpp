@@ -140,7 +140,12 @@ void TaskEditor::LoadWeekSets() {
                                                 ui.window->x() + keys::WeekLeftOffset);
     const int top = m_s.settings().ReadInteger(keys::MainSection, keys::WeekTop,
                                                ui.window->y() + keys::WeekTopOffset);
-    fmWeek->move(left, top);
+    // A place off every screen of this session comes back on the primary one.
+    fmWeek->move(
+        canPlaceWindows()
+            ? fitToScreens(QRect(left, top, fmWeek->width(), fmWeek->height()), fmWeek->size())
+                  .topLeft()
+            : QPoint(left, top));
     fmWeek->ui->cbHold->setChecked(
         m_s.settings().ReadBool(keys::MainSection, keys::WeekHold, false));
     showTodaysWeekDay();

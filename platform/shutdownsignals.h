@@ -12,6 +12,13 @@ class QSocketNotifier;
 class ShutdownSignals final : public QObject {
     Q_OBJECT
 public:
+    // Catches the signals from here on, before there is an event loop to
+    // hear them: one arriving meanwhile waits for it and is never lost.
+    // main() calls this first of all; the constructor calls it otherwise.
+    static void catchSignals();
+    // One of the signals arrived, at any moment since catchSignals().
+    static bool requested();
+
     explicit ShutdownSignals(QObject* parent = nullptr);
     ~ShutdownSignals() override;
     ShutdownSignals(const ShutdownSignals&) = delete;

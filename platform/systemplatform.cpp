@@ -2,6 +2,7 @@
 
 #include "autostart.h"
 #include "instancelock.h"
+#include "shutdownsignals.h"
 #include "systemtrayicon.h"
 
 #include "powermodule.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QSortFilterProxyModel>
 #include <QStandardPaths>
@@ -47,8 +49,7 @@ QString SystemPlatform::programPath() const {
 }
 
 std::unique_ptr<InstanceLock> SystemPlatform::claimInstance() {
-    return FileInstanceLock::claim(FileInstanceLock::defaultFolder(),
-                                   FileInstanceLock::defaultName());
+    return claimDesktopInstance();
 }
 
 bool SystemPlatform::isSystemTrayAvailable() const {
@@ -83,7 +84,40 @@ void SystemPlatform::errorBox(QWidget* parent, const QString& text) {
     runDialog(box, parent);
 }
 
+namespace {
+
+// The boxes and dialogs being answered now, innermost last.
+QList<QPointer<QDialog>>& openDialogs() {
+    static QList<QPointer<QDialog>> dialogs;
+    return dialogs;
+}
+
+int runAsked(QDialog& dialog, QWidget* parent);
+
+} // namespace
+
+void SystemPlatform::rejectOpenDialogs() {
+    const QList<QPointer<QDialog>> dialogs = openDialogs();
+    for (auto it = dialogs.crbegin(); it != dialogs.crend(); ++it) {
+        if (!it->isNull())
+            (*it)->reject();
+    }
+}
+
 int SystemPlatform::runDialog(QDialog& dialog, QWidget* parent) {
+    // Ending never waits for a person.
+    if (ShutdownSignals::requested())
+        return QDialog::Rejected;
+    openDialogs().append(QPointer<QDialog>(&dialog));
+    const int result = runAsked(dialog, parent);
+    openDialogs().removeAll(QPointer<QDialog>(&dialog));
+    openDialogs().removeAll(QPointer<QDialog>());
+    return ShutdownSignals::requested() ? int(QDialog::Rejected) : result;
+}
+
+namespace {
+
+int runAsked(QDialog& dialog, QWidget* parent) {
     // Modal to the window that asks, not to the whole program: the alarm
     // window, a top-level of its own, keeps its button working while a
     // question or the file dialog is open. The clock keeps ticking either way.
@@ -108,6 +142,8 @@ int SystemPlatform::runDialog(QDialog& dialog, QWidget* parent) {
     loop.exec();
     return result;
 }
+
+} // namespace
 
 bool SystemPlatform::openWithDefaultHandler(const QString& pathOrUrl) {
     const QUrl url =

@@ -39,8 +39,12 @@ public:
     // --- end power ---
 
     // Runs a box or dialog until it is answered, blocking the window that
-    // asked (when shown) and no other; the dialog's result.
+    // asked (when shown) and no other; the dialog's result. Once the program
+    // is ending (a shut-down signal came) no dialog is shown: it is rejected.
     static int runDialog(QDialog& dialog, QWidget* parent);
+    // The program is ending: every box and dialog open now is rejected, so
+    // whatever waits on one goes on at once.
+    static void rejectOpenDialogs();
 };
 
 // The caption of the program's message boxes.

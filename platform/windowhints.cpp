@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QObject>
+#include <QScreen>
 #include <QWidget>
 
 #include <xcb/xcb.h>
@@ -132,6 +133,12 @@ void keepOutOfTaskbar(QWidget* window) {
     new SkipTaskbarOnShow(window);
 }
 
+void forgetIconicState(QWidget* window) {
+    if (window != nullptr && QGuiApplication::platformName() == u"xcb" &&
+        window->testAttribute(Qt::WA_WState_Created))
+        setInitialState(window, 1);
+}
+
 void showIconic(QWidget* window) {
     if (window == nullptr)
         return;
@@ -141,4 +148,37 @@ void showIconic(QWidget* window) {
     window->showMinimized();
     if (QGuiApplication::platformName() == u"xcb")
         new NormalHintOnRestore(window);
+}
+
+QRect fitToScreens(const QRect& outer, QSize minimum, const QList<QRect>& areas,
+                   const QRect& primary) {
+    if (areas.isEmpty() || primary.isEmpty())
+        return QRect(outer.topLeft(), outer.size().expandedTo(minimum));
+    const QRect wanted(outer.topLeft(), outer.size().expandedTo(minimum));
+    // Enough of the window to take hold of it with the mouse.
+    const QSize grip(qMin(wanted.width(), 48), qMin(wanted.height(), 24));
+    const QRect* home = nullptr;
+    qint64 best = 0;
+    for (const QRect& a : areas) {
+        const QRect shared = a.intersected(wanted);
+        const qint64 overlap = qint64(shared.width()) * shared.height();
+        if (shared.width() >= grip.width() && shared.height() >= grip.height() && overlap > best) {
+            best = overlap;
+            home = &a;
+        }
+    }
+    const QRect area = home != nullptr ? *home : primary;
+    const QSize size = outer.size().boundedTo(area.size()).expandedTo(minimum);
+    if (home != nullptr)
+        return QRect(outer.topLeft(), size);
+    return QRect(area.topLeft(), size);
+}
+
+QRect fitToScreens(const QRect& outer, QSize minimum) {
+    QList<QRect> areas;
+    for (const QScreen* s : QGuiApplication::screens())
+        areas.append(s->availableGeometry());
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return fitToScreens(outer, minimum, areas,
+                        primary != nullptr ? primary->availableGeometry() : QRect());
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QRect>
+#include <QSize>
+
 class QWidget;
 
 // The program has one taskbar entry, the main window's. Its other top-level
@@ -21,8 +25,25 @@ void keepOutOfTaskbar(QWidget* window);
 // is asked once; it cannot change while the program runs.
 bool canPlaceWindows();
 
+// A window minimised once (showMinimized, "Спрятать" without a tray) keeps
+// the iconic state in the hints Qt left on it, so the window manager would
+// map it minimised at every later showing after a hide: called when the
+// window is restored, the hints say normal again.
+void forgetIconicState(QWidget* window);
+
 // Shows the window minimised as the window manager sees it (WM_STATE Iconic
 // on X11): a state set before the native window exists stays Qt's own, and
 // the window would come up normal. Nothing may resize the window until it is
 // restored, or Qt maps it normal after all.
 void showIconic(QWidget* window);
+
+// A window's outer rectangle (frame included), as a settings file keeps it,
+// made usable on the given screens' available areas: the size at least
+// `minimum` and at most the area of the screen it is on; a window that
+// overlaps no area by at least a grip's worth (48 x 24 pixels, or all of a
+// smaller window) comes back at the top-left corner of `primary`. A window
+// partly off its screen stays where the user put it.
+QRect fitToScreens(const QRect& outer, QSize minimum, const QList<QRect>& areas,
+                   const QRect& primary);
+// The same on the screens of this session.
+QRect fitToScreens(const QRect& outer, QSize minimum);

@@ -113,6 +113,8 @@ QStringView lineEndText(IniDocument::LineEnd end) {
         return u"\n";
     case IniDocument::LineEnd::CrLf:
         return u"\r\n";
+    case IniDocument::LineEnd::Cr:
+        return u"\r";
     }
     return {};
 }
@@ -184,10 +186,12 @@ IniDocument IniDocument::parse(const QByteArray& bytes) {
         text.reserve(body.size());
         qsizetype start = 0;
         while (start < body.size()) {
-            // A line feed byte is a line feed in both encodings and never part
-            // of a UTF-8 sequence.
-            qsizetype nl = body.indexOf('\n', start);
-            nl = nl < 0 ? body.size() : nl + 1;
+            // A line feed or carriage return byte is one in both encodings and
+            // never part of a UTF-8 sequence.
+            qsizetype nl = start;
+            while (nl < body.size() && body[nl] != '\n' && body[nl] != '\r')
+                ++nl;
+            nl = nl < body.size() ? nl + 1 : body.size();
             const QByteArrayView line = body.sliced(start, nl - start);
             const std::optional<QString> asUtf8 = decodeUtf8(line);
             text += asUtf8 ? *asUtf8 : fromCp1251(line);
@@ -197,24 +201,30 @@ IniDocument IniDocument::parse(const QByteArray& bytes) {
 
     const QStringView all(text);
     // Held for the program's life: no room for lines that will never come.
-    doc.m_lines.reserve(size_t(all.count(u'\n')) + 1);
+    doc.m_lines.reserve(size_t(all.count(u'\n') + all.count(u'\r')) + 1);
     bool firstEnd = true;
     qsizetype start = 0;
     while (start < all.size()) {
-        const qsizetype nl = all.indexOf(u'\n', start);
-        if (nl < 0) {
+        qsizetype brk = start;
+        while (brk < all.size() && all[brk] != u'\n' && all[brk] != u'\r')
+            ++brk;
+        if (brk == all.size()) {
             doc.m_lines.push_back(makeLine(all.sliced(start).toString(), LineEnd::None));
             break;
         }
-        const bool crlf = nl > start && all[nl - 1] == u'\r';
-        const LineEnd end = crlf ? LineEnd::CrLf : LineEnd::Lf;
+        LineEnd end = LineEnd::Lf;
+        qsizetype next = brk + 1;
+        if (all[brk] == u'\r') {
+            const bool crlf = next < all.size() && all[next] == u'\n';
+            end = crlf ? LineEnd::CrLf : LineEnd::Cr;
+            next += crlf ? 1 : 0;
+        }
         if (firstEnd) {
             doc.m_newLineEnd = end;
             firstEnd = false;
         }
-        doc.m_lines.push_back(
-            makeLine(all.sliced(start, nl - start - (crlf ? 1 : 0)).toString(), end));
-        start = nl + 1;
+        doc.m_lines.push_back(makeLine(all.sliced(start, brk - start).toString(), end));
+        start = next;
     }
     return doc;
 }
@@ -280,11 +290,8 @@ qsizetype IniDocument::findKey(qsizetype header, QStringView key) const {
 
 void IniDocument::insertLine(qsizetype at, QString text) {
     // The line before an inserted one must end, or the two would run together.
-    // A CR it ends with would merge into an LF after it: give it a CRLF of its own.
-    if (at > 0 && m_lines[size_t(at - 1)].end == LineEnd::None) {
-        Line& before = m_lines[size_t(at - 1)];
-        before.end = before.text.endsWith(u'\r') ? LineEnd::CrLf : m_newLineEnd;
-    }
+    if (at > 0 && m_lines[size_t(at - 1)].end == LineEnd::None)
+        m_lines[size_t(at - 1)].end = m_newLineEnd;
     m_lines.insert(m_lines.begin() + at, makeLine(std::move(text), m_newLineEnd));
     m_sectionIndexValid = false;
 }
@@ -401,7 +408,7 @@ QString IniDocument::storableName(QStringView text) {
     const qsizetype n = out.size();
     for (qsizetype i = 0; i < n; ++i) {
         QChar& c = out[i];
-        if (c == u'\n') {
+        if (c == u'\n' || c == u'\r') {
             c = u' ';
         } else if (c.isHighSurrogate() && i + 1 < n && out[i + 1].isLowSurrogate()) {
             ++i;
@@ -418,9 +425,5 @@ QString IniDocument::sectionName(QStringView text) {
 }
 
 QString IniDocument::storableValue(QStringView text) {
-    QString out = storableName(text);
-    // A CR at the end would join the line end and be read as part of it.
-    if (out.endsWith(u'\r'))
-        out.back() = u' ';
-    return out;
+    return storableName(text);
 }

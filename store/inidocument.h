@@ -25,11 +25,12 @@
 // A duplicated section or key: the first one is read and written.
 class IniDocument final {
 public:
-    enum class LineEnd : quint8 { None, Lf, CrLf };
+    enum class LineEnd : quint8 { None, Lf, CrLf, Cr };
 
     // Line by line: a line of valid UTF-8 is read as such, any other line as
     // Windows-1251, the code page of files written on Russian Windows. A
-    // byte-order mark at the start is kept.
+    // byte-order mark at the start is kept. A line ends at LF, CRLF or a lone
+    // CR (old Mac files), and keeps its own line end.
     static IniDocument parse(const QByteArray& bytes);
     // Always UTF-8, each line with its own line end.
     QByteArray serialize() const;
@@ -51,16 +52,16 @@ public:
     // A key the file can hold: not blank, no "=", nothing storableName() would
     // change, and not read back as a header or a comment.
     static bool isStorableKey(QStringView key);
-    // A section name as it is stored and looked up: each LF becomes a blank,
-    // since a line break would split the line and could forge a header; a lone
+    // A section name as it is stored and looked up: each LF and CR becomes a
+    // blank, since a line break would split the line and could forge a header; a lone
     // surrogate, which UTF-8 cannot hold, becomes U+FFFD. Names read from a
     // file never hold either, so every listed name is found as it is.
     static QString storableName(QStringView text);
     // The name a section is looked up by: its stored form without the blanks
     // around it, as headers are read.
     static QString sectionName(QStringView text);
-    // A value as it is stored: as a name, and a CR at its very end becomes a
-    // blank. Every other text reads back exactly as written.
+    // A value as it is stored: as a name. Every other text reads back exactly
+    // as written.
     static QString storableValue(QStringView text);
 
     // Every line was valid UTF-8: writing the file back changes no byte.

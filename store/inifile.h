@@ -18,7 +18,7 @@ class IniDocument;
 // - Values are exactly the text after the first "=" (no trimming, no quotes);
 //   blanks around section names and keys are ignored.
 // - Written as UTF-8; each line that is not valid UTF-8 is read as Windows-1251.
-//   A file keeps its own line ends (CRLF or LF); a new file gets LF.
+//   A file keeps its own line ends (CRLF, LF or CR); a new file gets LF.
 // - Every change replaces the file atomically; a refused write throws AppError
 //   "Unable to write to <path>" and leaves the file as it was. Temporary files
 //   that a killed writer left beside the file are removed at the first write.

@@ -22,6 +22,15 @@ QStringView trimBlanks(QStringView s) {
     return s;
 }
 
+// A number, keyword, date or time as a person may have typed it: without
+// the blanks around it and one pair of double quotes around that.
+QString bareValue(QStringView text) {
+    text = trimBlanks(text);
+    if (text.size() >= 2 && text.front() == u'"' && text.back() == u'"')
+        text = trimBlanks(text.sliced(1, text.size() - 2));
+    return text.toString();
+}
+
 bool isAsciiDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
@@ -93,7 +102,7 @@ QString SettingsFile::ReadString(QStringView section, QStringView key, const QSt
 
 QString SettingsFile::ReadKeyword(QStringView section, QStringView key, const QString& def) const {
     const std::optional<QString> text = m_ini.value(section, key);
-    return text ? trimBlanks(*text).toString() : def;
+    return text ? bareValue(*text) : def;
 }
 
 void SettingsFile::WriteString(QStringView section, QStringView key, const QString& value) {
@@ -101,8 +110,7 @@ void SettingsFile::WriteString(QStringView section, QStringView key, const QStri
 }
 
 int SettingsFile::ReadInteger(QStringView section, QStringView key, int def) const {
-    const QString text = ReadString(section, key, QString());
-    return parseInteger(QStringView(text).trimmed()).value_or(def);
+    return parseInteger(bareValue(ReadString(section, key, QString()))).value_or(def);
 }
 
 void SettingsFile::WriteInteger(QStringView section, QStringView key, int value) {
@@ -118,7 +126,7 @@ void SettingsFile::WriteBool(QStringView section, QStringView key, bool value) {
 }
 
 double SettingsFile::ReadDate(QStringView section, QStringView key, double def) const {
-    const QString text = ReadString(section, key, QString()).trimmed();
+    const QString text = bareValue(ReadString(section, key, QString()).trimmed());
     if (text.isEmpty())
         return def;
     if (const std::optional<int> day = m_formats.parseDate(text, m_clock.today()))
@@ -131,7 +139,7 @@ void SettingsFile::WriteDate(QStringView section, QStringView key, double value)
 }
 
 double SettingsFile::ReadTime(QStringView section, QStringView key, double def) const {
-    const QString text = ReadString(section, key, QString()).trimmed();
+    const QString text = bareValue(ReadString(section, key, QString()).trimmed());
     if (text.isEmpty())
         return def;
     return m_formats.parseTime(text).value_or(def);

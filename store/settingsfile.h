@@ -18,7 +18,10 @@ public:
     // the profile functions of the other system.
     QString ReadString(QStringView section, QStringView key, const QString& def) const;
     // A keyword or a string of digits ("SortBy", "Day", "Week"): the blanks a
-    // person may type around it are ignored, as around numbers.
+    // person may type around it are ignored, as around numbers. So is one
+    // pair of double quotes around it, as around numbers, dates and times:
+    // the Windows profile functions drop them, so files written there and
+    // hand edits may carry them. Texts (ReadString) keep their quotes.
     QString ReadKeyword(QStringView section, QStringView key, const QString& def) const;
     void WriteString(QStringView section, QStringView key, const QString& value);
     int ReadInteger(QStringView section, QStringView key, int def) const;

@@ -2,6 +2,7 @@
 #include "instancelock.h"
 #include "systemplatform.h"
 #include "systemtrayicon.h"
+#include "windowhints.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void writeEntryRefusedLeavesNothing();
     void instanceLockExcludesASecondHolder();
     void instanceLockNameFollowsTheDisplay();
+    void storedPlacesFitTheScreens();
     void trayIconReportsOnlyDoubleAndRightClicks();
     void boxTextBreaksLinesAtCarriageReturns();
     void boxesBlockOnlyTheWindowThatAsks();
@@ -128,7 +130,16 @@ void TestPlatform::instanceLockNameFollowsTheDisplay() {
     qunsetenv("WAYLAND_DISPLAY");
     const QString x = FileInstanceLock::defaultName();
     QVERIFY(x.startsWith(QStringLiteral("zvonarka-")));
-    QVERIFY(x.endsWith(QStringLiteral("-_1.0.lock")));
+    QVERIFY(x.endsWith(QStringLiteral("-_1.lock")));
+    // The screen number and the local socket's "unix" name no other display.
+    for (const char* same : {":1", "unix:1", "unix:1.2"}) {
+        qputenv("DISPLAY", same);
+        QCOMPARE(FileInstanceLock::defaultName(), x);
+    }
+    for (const char* other : {":2", ":10", "host:1.0", "localhost:1"}) {
+        qputenv("DISPLAY", other);
+        QVERIFY2(FileInstanceLock::defaultName() != x, other);
+    }
     qputenv("DISPLAY", ":2");
     QVERIFY(FileInstanceLock::defaultName() != x);
     // Wayland wins over X11; slashes never reach the file name.
@@ -140,6 +151,31 @@ void TestPlatform::instanceLockNameFollowsTheDisplay() {
         qunsetenv("WAYLAND_DISPLAY");
     else
         qputenv("WAYLAND_DISPLAY", oldWayland);
+}
+
+void TestPlatform::storedPlacesFitTheScreens() {
+    // A primary screen with a panel on top, and a second screen to its right.
+    const QRect primary(0, 24, 1024, 744);
+    const QRect second(1024, 0, 800, 600);
+    const QList<QRect> areas{primary, second};
+    const QSize minimum(247, 264);
+    const auto fit = [&](QRect r) { return fitToScreens(r, minimum, areas, primary); };
+    // Usable as it is: kept, on either screen, partly off its screen too.
+    QCOMPARE(fit(QRect(100, 100, 510, 314)), QRect(100, 100, 510, 314));
+    QCOMPARE(fit(QRect(1500, 100, 510, 314)), QRect(1500, 100, 510, 314));
+    // No size at all, or a negative one: the window's minimum.
+    QCOMPARE(fit(QRect(100, 100, 0, 0)), QRect(100, 100, 247, 264));
+    QCOMPARE(fit(QRect(QPoint(100, 100), QSize(-1, -1))), QRect(100, 100, 247, 264));
+    // Huge: at most the area of the screen it is on.
+    QCOMPARE(fit(QRect(1100, 10, 100000, 100000)).size(), QSize(800, 600));
+    QCOMPARE(fit(QRect(0, 24, 100000, 100000)).size(), QSize(1024, 744));
+    // Off every screen, or on one by less than a grip: back on the primary.
+    QCOMPARE(fit(QRect(5000, -4000, 510, 314)), QRect(0, 24, 510, 314));
+    QCOMPARE(fit(QRect(1024 + 800 - 10, 100, 510, 314)), QRect(0, 24, 510, 314));
+    QCOMPARE(fit(QRect(1024 + 800 - 48, 600 - 24, 510, 314)).topLeft(),
+             QPoint(1024 + 800 - 48, 600 - 24));
+    // A minimum beyond the screen wins.
+    QCOMPARE(fitToScreens(QRect(0, 0, 10, 10), QSize(2000, 100), areas, primary).width(), 2000);
 }
 
 void TestPlatform::trayIconReportsOnlyDoubleAndRightClicks() {

@@ -244,13 +244,9 @@ void TestShell::unwritableSettingsShowOneErrorBox() {
     QVERIFY(r->main()->trayIcon() != nullptr && r->main()->trayIcon()->isAdded());
     QVERIFY(r->main()->firing()->Timer1().isActive());
     r->stop();
-    // Shut-down's refused writes (the picker's, then the main window's) each
-    // show one box and end quietly.
-    QVERIFY(r->platform.boxes.size() >= 2);
-    for (const FakePlatform::Box& box : std::as_const(r->platform.boxes)) {
-        QCOMPARE(box.kind, FakePlatform::Box::Error);
-        QVERIFY(box.text.startsWith(QStringLiteral("Unable to write to ")));
-    }
+    // Shut-down's refused writes (the picker's, then the main window's) are
+    // told on standard error and in the system log: the end waits for no box.
+    QCOMPARE(r->platform.boxes.size(), 1);
 }
 
 void TestShell::readOnlySettingsStillMakeAnAlarmClock() {

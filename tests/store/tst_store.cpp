@@ -242,13 +242,13 @@ private Q_SLOTS:
     }
 
     void lastLineEndingInCrWithoutLineEnd() {
-        // "v\r" then LF would read as a CRLF line end and lose the CR.
+        // A CR alone ends a line, as in old Mac files, also the last one.
         const QString path = file(QByteArray("[S]\nk=v\r"));
         SettingsFile sf = open(path);
-        QCOMPARE(sf.ReadString(u"S", u"k", QString()), QStringLiteral("v\r"));
+        QCOMPARE(sf.ReadString(u"S", u"k", QString()), QStringLiteral("v"));
         sf.WriteString(u"S", u"j", QStringLiteral("1"));
-        QCOMPARE(open(path).ReadString(u"S", u"k", QString()), QStringLiteral("v\r"));
-        QCOMPARE(readBytes(path), QByteArray("[S]\nk=v\r\r\nj=1\n"));
+        QCOMPARE(open(path).ReadString(u"S", u"k", QString()), QStringLiteral("v"));
+        QCOMPARE(readBytes(path), QByteArray("[S]\nk=v\rj=1\n"));
     }
 
     void keyAddedToEmptySectionAndFileWithoutLastLineEnd() {
@@ -263,6 +263,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("eol");
         QTest::newRow("CRLF") << QByteArray("\r\n");
         QTest::newRow("LF") << QByteArray("\n");
+        QTest::newRow("CR") << QByteArray("\r");
     }
     void lineEndsAreKept() {
         QFETCH(QByteArray, eol);
@@ -359,9 +360,8 @@ private Q_SLOTS:
         sf.WriteString(QStringLiteral("evil\n[Main]"), u"Top", QStringLiteral("1"));
         SettingsFile fresh = open(path);
         QCOMPARE(fresh.ReadInteger(u"Main", u"Top", 0), 5);
-        // A CR inside a value is harmless and kept; only line feeds and a last CR go.
-        QCOMPARE(fresh.ReadString(u"T", u"Message", QString()),
-                 QStringLiteral("x\r [Main] Top=99"));
+        // CR and LF both end a line: each becomes a blank.
+        QCOMPARE(fresh.ReadString(u"T", u"Message", QString()), QStringLiteral("x  [Main] Top=99"));
         sf.WriteString(u"T", u"Cr", QStringLiteral("ends in CR\r"));
         sf.WriteString(u"T", u"After", QStringLiteral("1"));
         QCOMPARE(open(path).ReadString(u"T", u"Cr", QString()), QStringLiteral("ends in CR "));
@@ -413,6 +413,30 @@ private Q_SLOTS:
         QTest::newRow("empty") << QString() << def;
         QTest::newRow("arabic digit") << QString::fromUtf8("\u0663") << def;
         QTest::newRow("fullwidth digit") << QString::fromUtf8("\uFF11") << def;
+        QTest::newRow("quoted") << QStringLiteral("\"3\"") << 3;
+        QTest::newRow("quoted, blanks around") << QStringLiteral(" \"0x1F\"\t") << 31;
+        QTest::newRow("two pairs of quotes") << QStringLiteral("\"\"3\"\"") << def;
+        QTest::newRow("one quote") << QStringLiteral("\"3") << def;
+        QTest::newRow("single quotes") << QStringLiteral("'3'") << def;
+    }
+
+    void quotedKeywordsDatesAndTimesReadInside() {
+        // What the Windows profile functions strip: one pair of double quotes.
+        const QString path = file(utf8("[T]\nDay=\"3\"\nWeek= \"135\" \nDate=\"08.12.2026\"\n"
+                                       "Time=\"07:30:00\"\nActiving=\"0\"\nMessage=\"Hi\"\n"
+                                       "App=\"/usr/bin/x y\"\n[Main]\nSortBy=\"Name\"\n"));
+        SettingsFile sf = open(path);
+        QCOMPARE(sf.ReadKeyword(u"T", u"Day", QString()), QStringLiteral("3"));
+        QCOMPARE(sf.ReadKeyword(u"T", u"Week", QString()), QStringLiteral("135"));
+        QCOMPARE(sf.ReadKeyword(u"Main", u"SortBy", QString()), QStringLiteral("Name"));
+        QCOMPARE(sf.ReadInteger(u"T", u"Day", 1), 3);
+        QCOMPARE(sf.ReadBool(u"T", u"Activing", true), false);
+        QCOMPARE(sf.ReadDate(u"T", u"Date", -1.0),
+                 double(sf.formats().parseDate(QStringLiteral("08.12.2026"), 0).value()));
+        QCOMPARE(sf.ReadTime(u"T", u"Time", -1.0), 7.5 / 24.0);
+        // Texts are the user's: their quotes stay.
+        QCOMPARE(sf.ReadString(u"T", u"Message", QString()), QStringLiteral("\"Hi\""));
+        QCOMPARE(sf.ReadString(u"T", u"App", QString()), QStringLiteral("\"/usr/bin/x y\""));
     }
     void integers() {
         QFETCH(QString, text);
