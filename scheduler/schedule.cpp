@@ -45,6 +45,9 @@ void Schedule::RecalcSchedule() {
 
 void Schedule::RecalcScheduleFrom(double aheadFrom) {
     const SettingsFile::Pass pass(m_settings);
+    // Every date it moves and every countdown it starts goes to the disk in
+    // one write at the end: one atomic replace and one sync, not one each.
+    SettingsFile::Batch batch(m_settings);
     ActEvArmed = false;
     const double now = m_clock.timeNow();
 
@@ -64,10 +67,11 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
     EvTable.Dates.reserve(count);
     EvTable.Times.reserve(count);
 
-    // A refused write (a read-only settings file) does not end the table: the
-    // task goes in with what was read, the rest follow, and the first refusal
-    // is raised at the end. Entries are added only once complete, so no
-    // unfilled entry ever looks like a task.
+    // A refused write does not end the table: every task goes in, and the
+    // first refusal is raised at the end. The batch's writes are refused at
+    // its commit, after the loop; a refusal inside it (a countdown's restart
+    // writes at once) leaves that task with what was read. Entries are added
+    // only once complete, so no unfilled entry ever looks like a task.
     std::exception_ptr refused;
     for (int i = 0; i < count; ++i) {
         // A copy: the list is refilled by any recalculation this one leads to.
@@ -135,6 +139,19 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
             EvTable.Times.append(m_settings.ReadTime(name, keys::Time, 0.0));
             EvTable.Dates.append(m_settings.ReadDate(name, keys::Date, m_clock.today()));
             EvTable.Count = int(EvTable.Names.size());
+        }
+    }
+
+    try {
+        batch.commit();
+    } catch (const AppError&) {
+        // Nothing of it reached the disk: the table holds what the file does.
+        if (!refused)
+            refused = std::current_exception();
+        for (int i = 0; i < EvTable.Count; ++i) {
+            const QString& name = EvTable.Names.at(i);
+            EvTable.Times[i] = m_settings.ReadTime(name, keys::Time, 0.0);
+            EvTable.Dates[i] = m_settings.ReadDate(name, keys::Date, m_clock.today());
         }
     }
 

@@ -25,8 +25,9 @@ public:
     Schedule(SettingsFile& settings, const Clock& clock);
 
     // Rebuilds EvTable from the file; starts countdowns, moves past dates on and
-    // writes them back; leaves ActEvArmed false. A refused write (AppError)
-    // stops it: the table then holds the tasks finished before that one, sorted.
+    // writes them back, all in one write; leaves ActEvArmed false. A refused
+    // write raises AppError once, at the end: the file is left as it was and
+    // the table holds every task with what the file says, sorted.
     void RecalcSchedule();
     // The same, with the tasks of today whose time is after `aheadFrom` (a
     // time of day, -1 for the whole day) counting as still ahead: the clock's first tick of a

@@ -12,7 +12,9 @@
 
 #include <memory>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +77,7 @@ private Q_SLOTS:
     void firedCountdownRestartsPastMidnight();
     void otherRuleMovesNothing();
     void thousandTasks();
+    void oneRecalculationOneWrite();
     void refusedWriteKeepsEveryTask();
 
 private:
@@ -629,6 +632,50 @@ void TestSchedule::thousandTasks() {
         if (i % 3 != 2)
             QCOMPARE(stored(name, keys::Date), dateText(expected));
     }
+}
+
+void TestSchedule::oneRecalculationOneWrite() {
+    // Twenty dates to move and five countdowns to start: the file is replaced
+    // once, as the kernel sees it, and holds every change.
+    setNow(kTue, QTime(12, 0));
+    QString text = kMain;
+    for (int i = 0; i < 20; ++i)
+        text += section(QStringLiteral("n%1").arg(i)) + kv(keys::Date, dateText(today() - 1)) +
+                kv(keys::Day, QStringLiteral("1")) + kv(keys::Time, QStringLiteral("08:00:00"));
+    for (int i = 0; i < 5; ++i)
+        text += section(QStringLiteral("cd%1").arg(i)) +
+                kv(keys::TimeGap, QStringLiteral("00:0%1:00").arg(i + 1)) +
+                kv(keys::Time, QStringLiteral("00:00:00"));
+    writeFile(text);
+    settings().ReadSections(schedule().SectionList); // the file is parsed before the count
+
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(m_dir->path()).constData(),
+                                IN_MOVED_TO | IN_CLOSE_WRITE) >= 0);
+    schedule().RecalcSchedule();
+    int replaced = 0;
+    alignas(inotify_event) char buf[8192];
+    for (ssize_t n; (n = ::read(watch, buf, sizeof buf)) > 0;) {
+        for (char* p = buf; p < buf + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            if ((e->mask & IN_MOVED_TO) && e->len > 0 && QByteArray(e->name) == "user.ini")
+                ++replaced;
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+    ::close(watch);
+    QCOMPARE(replaced, 1);
+
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(stored(QStringLiteral("n%1").arg(i), keys::Date), dateText(today() + 1));
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(stored(QStringLiteral("cd%1").arg(i), keys::Time), timeText(QTime(12, i + 1)));
+    // Nothing left to move: the next recalculation does not write at all.
+    const QByteArray after = fileBytes();
+    schedule().RecalcSchedule();
+    QCOMPARE(fileBytes(), after);
+    QCOMPARE(schedule().EvTable.Count, 25);
 }
 
 void TestSchedule::refusedWriteKeepsEveryTask() {
