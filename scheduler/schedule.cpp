@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -32,6 +33,22 @@ void sortByTime(TEvRec& table) {
             }
         }
     }
+}
+
+// A "Day" of decimal digits too many for an integer: an interval longer than
+// any the calendar holds, not a text to read as the default 1.
+bool tooLongForAnInteger(const QString& text) {
+    QStringView digits(text);
+    if (digits.startsWith(u'+'))
+        digits = digits.sliced(1);
+    if (digits.isEmpty())
+        return false;
+    for (const QChar c : digits)
+        if (c < u'0' || c > u'9')
+            return false;
+    while (digits.size() > 1 && digits.front() == u'0')
+        digits = digits.sliced(1);
+    return digits.size() > 10 || digits.toLongLong() > std::numeric_limits<int>::max();
 }
 
 } // namespace
@@ -69,9 +86,9 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
 
     // A refused write does not end the table: every task goes in, and the
     // first refusal is raised at the end. The batch's writes are refused at
-    // its commit, after the loop; a refusal inside it (a countdown's restart
-    // writes at once) leaves that task with what was read. Entries are added
-    // only once complete, so no unfilled entry ever looks like a task.
+    // its commit, after the loop, which then takes every entry from the file.
+    // Entries are added only once complete, so no unfilled entry ever looks
+    // like a task.
     std::exception_ptr refused;
     for (int i = 0; i < count; ++i) {
         // A copy: the list is refilled by any recalculation this one leads to.
@@ -156,6 +173,7 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
     }
 
     sortByTime(EvTable);
+    announceSwitchedOff();
     if (refused)
         std::rethrow_exception(refused);
 }
@@ -202,10 +220,34 @@ Schedule::CountdownEnd Schedule::countdownEnd(double start, double gap) {
 
 void Schedule::AdvanceTaskDate(const QString& taskName, int dayBack) {
     advanceFrom(taskName, m_clock.today() - dayBack, false, m_clock.timeNow());
+    announceSwitchedOff();
 }
 
 void Schedule::AdvanceFiredTask(const QString& taskName, int dueDate) {
     advanceFrom(taskName, dueDate, true, m_clock.timeNow());
+    announceSwitchedOff();
+}
+
+void Schedule::moveTo(const QString& taskName, double next) {
+    if (next <= daycount::kLastDay) {
+        m_settings.WriteDate(taskName, keys::Date, next);
+        return;
+    }
+    // No day of the calendar is left for it: it fires no more. The date it
+    // has stays, so it is never written empty (which reads as today, every
+    // day), and the switch is written only once, so later recalculations
+    // leave the file alone.
+    if (m_settings.ReadBool(taskName, keys::Activing, true)) {
+        m_settings.WriteBool(taskName, keys::Activing, false);
+        m_switchedOff = true;
+    }
+}
+
+void Schedule::announceSwitchedOff() {
+    if (!std::exchange(m_switchedOff, false))
+        return;
+    if (tasksSwitchedOff)
+        tasksSwitchedOff();
 }
 
 void Schedule::advanceFrom(const QString& taskName, int base, bool firing, double now) {
@@ -220,9 +262,15 @@ void Schedule::advanceFrom(const QString& taskName, int base, bool firing, doubl
             RecalcSchedule();
             return;
         }
-        const int n = everyNDays(m_settings.ReadInteger(taskName, keys::Day, 1));
+        // 0 stands for no number too: both count as 1.
+        const int day = m_settings.ReadInteger(taskName, keys::Day, 0);
+        if (day == 0 &&
+            tooLongForAnInteger(m_settings.ReadKeyword(taskName, keys::Day, QString()))) {
+            moveTo(taskName, std::numeric_limits<double>::infinity());
+            return;
+        }
         // In double: a hand-written huge "Day" must not overflow the day count.
-        m_settings.WriteDate(taskName, keys::Date, double(base) + double(n));
+        moveTo(taskName, double(base) + double(everyNDays(day)));
         return;
     }
 
@@ -239,14 +287,14 @@ void Schedule::advanceFrom(const QString& taskName, int base, bool firing, doubl
 
         // No listed day left this week: the first one of next week.
         if (last < w || (last == w && passed)) {
-            m_settings.WriteDate(taskName, keys::Date, base + 7 - w + first);
+            moveTo(taskName, base + 7 - w + first);
             return;
         }
         // The check above leaves at least the last day to be found here.
         for (QChar c : s) {
             const int v = c.unicode() - u'0';
             if (v > w || (v == w && !passed)) {
-                m_settings.WriteDate(taskName, keys::Date, base + v - w);
+                moveTo(taskName, base + v - w);
                 return;
             }
         }

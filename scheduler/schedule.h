@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Clock;
 class SettingsFile;
@@ -62,11 +63,22 @@ public:
     TEvRec EvTable;
     bool ActEvArmed = false;
     QStringList SectionList;
+    // Called once an operation has switched tasks off ("Activing" 0): tasks
+    // whose next date would lie after 31.12.9999 fire no more. Their date
+    // stays; the task list shows the new check marks.
+    std::function<void()> tasksSwitchedOff;
 
 private:
     // The date rules from `base`; the week-day rule takes the task's time on
     // the base day as passed when `timePassed` is set, else compares it with now.
     void advanceFrom(const QString& taskName, int base, bool firing, double now);
+    // Writes the next date, or switches the task off when it lies past the
+    // calendar's end.
+    void moveTo(const QString& taskName, double next);
+    // Tells the task list, once, that tasks were switched off.
+    void announceSwitchedOff();
+
+    bool m_switchedOff = false;
 
     SettingsFile& m_settings;
     const Clock& m_clock;

@@ -76,6 +76,7 @@ private Q_SLOTS:
     void firedCountdownRestarts();
     void firedCountdownRestartsPastMidnight();
     void otherRuleMovesNothing();
+    void noDateAfterTheCalendarsEnd();
     void thousandTasks();
     void oneRecalculationOneWrite();
     void refusedWriteKeepsEveryTask();
@@ -569,6 +570,61 @@ void TestSchedule::otherRuleMovesNothing() {
 
     schedule().AdvanceTaskDate(QStringLiteral("odd"), 0);
     QCOMPARE(fileBytes(), before);
+}
+
+void TestSchedule::noDateAfterTheCalendarsEnd() {
+    // Every 9,999,999 days, every N days with N too long for an integer, and
+    // Mondays on Friday 31.12.9999: none has a next date. Each stays on the
+    // date it has and is switched off, once; the others move on as ever.
+    setNow(kTue, QTime(19, 0));
+    // Switched on, due today at 18:00.
+    const auto dueToday = [this]() -> QString {
+        return kv(keys::Activing, QStringLiteral("1")) + kv(keys::Date, dateText(today())) +
+               kv(keys::Time, QStringLiteral("18:00:00"));
+    };
+    const QString task = dueToday();
+    writeFile(kMain + section(QStringLiteral("huge")) + task +
+              kv(keys::Day, QStringLiteral("9999999")) + section(QStringLiteral("too long")) +
+              task + kv(keys::Day, QStringLiteral("99999999999")) +
+              section(QStringLiteral("plain")) + task + kv(keys::Day, QStringLiteral("2")));
+    int told = 0;
+    schedule().tasksSwitchedOff = [&] { ++told; };
+    schedule().RecalcSchedule();
+    for (const QString& name : {QStringLiteral("huge"), QStringLiteral("too long")}) {
+        QCOMPARE(stored(name, keys::Date), dateText(today()));
+        QCOMPARE(stored(name, keys::Activing), QStringLiteral("0"));
+        QCOMPARE(schedule().EvTable.Dates.at(indexOf(schedule().EvTable, name)), double(today()));
+    }
+    QCOMPARE(stored(QStringLiteral("plain"), keys::Date), dateText(today() + 2));
+    QCOMPARE(stored(QStringLiteral("plain"), keys::Activing), QStringLiteral("1"));
+    QCOMPARE(told, 1);
+    // The next recalculations find nothing to write.
+    const QByteArray after = fileBytes();
+    schedule().RecalcSchedule();
+    QCOMPARE(fileBytes(), after);
+    QCOMPARE(told, 1);
+
+    // Fired on its start day, it fires no more.
+    setNow(kTue, QTime(10, 0));
+    writeFile(kMain + section(QStringLiteral("once")) + task +
+              kv(keys::Day, QStringLiteral("9999999")));
+    schedule().AdvanceFiredTask(QStringLiteral("once"), today());
+    QCOMPARE(stored(QStringLiteral("once"), keys::Date), dateText(today()));
+    QCOMPARE(stored(QStringLiteral("once"), keys::Activing), QStringLiteral("0"));
+    QCOMPARE(told, 2);
+
+    // The calendar's last day, a Friday, for a Monday task and an every-day one.
+    const QDate last(9999, 12, 31);
+    setNow(last, QTime(19, 0));
+    writeFile(kMain + section(QStringLiteral("monday")) + dueToday() +
+              kv(keys::DayOrWeek, QStringLiteral("1")) + kv(keys::Week, QStringLiteral("0")) +
+              section(QStringLiteral("daily")) + dueToday() + kv(keys::Day, QStringLiteral("1")));
+    schedule().RecalcSchedule();
+    for (const QString& name : {QStringLiteral("monday"), QStringLiteral("daily")}) {
+        QCOMPARE(stored(name, keys::Date), QStringLiteral("31.12.9999"));
+        QCOMPARE(stored(name, keys::Activing), QStringLiteral("0"));
+    }
+    QCOMPARE(told, 3);
 }
 
 void TestSchedule::thousandTasks() {
