@@ -286,6 +286,8 @@ void TfmTocsiner::FormCreate() {
     ui->clbEvents->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // The settings file, and the schedule over it.
     m_services->open(chooseSettingsPath(m_services->workDir(), platform().userName()));
+    // Whoever made the schedule switch a task off, the list shows it.
+    m_services->schedule().tasksSwitchedOff = [this] { m_taskList->showActiving(); };
     SettingsFile& settings = m_services->settings();
     // The first write of a new file, so "Main" becomes its first section.
     move(x(), settings.ReadInteger(keys::MainSection, keys::Top, keys::DefaultTop));

@@ -21,7 +21,9 @@ HourlyChime::HourlyChime(Services& services, QComboBox* cbSound, QObject* parent
 }
 
 bool HourlyChime::chimeChosen() const {
-    return cbSound->currentIndex() != 0;
+    // A stored choice beyond the list leaves no selection (-1) and no chime
+    // timer: it must not take the tasks' sounds at the hour either.
+    return chime::chimes(cbSound->currentIndex());
 }
 
 void HourlyChime::ArmHourlyChime() {

@@ -73,12 +73,12 @@ bool TaskEditor::edDayKeyPress(QChar key) {
 }
 
 void TaskEditor::edDayExit() {
-    // Every 0 days would never come round: like the repeat count, it is 1.
-    if (ui.edDay->text().toInt() < 1)
-        ui.edDay->setText(QStringLiteral("1"));
+    // Refused before anything is written; 0 becomes 1.
+    const QString day = checkedDay();
+    if (ui.edDay->text() != day)
+        ui.edDay->setText(day);
     if (!autoRecording())
         return;
-    const QString day = ui.edDay->text();
     // A new N restarts the interval from today.
     if (day !=
         m_s.settings().ReadKeyword(m_taskList.currentTaskName(), keys::Day, QStringLiteral("1")))

@@ -27,6 +27,7 @@
 #include <QListWidget>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -44,6 +45,18 @@ constexpr int kAppAction = 3;
 
 QString newTaskMarker() {
     return keys::NewTaskMarker.toString();
+}
+
+QString notAnInteger(const QString& text) {
+    return QStringLiteral("'%1' is not a valid integer value").arg(text);
+}
+
+// Digits only, too many for an integer.
+bool tooLongNumber(const QString& text) {
+    bool ok = false;
+    (void)text.toInt(&ok);
+    return !ok && !text.isEmpty() &&
+           std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 } // namespace
@@ -150,6 +163,17 @@ void TaskEditor::writeCountdownEnd(const QString& task, double end) {
     m_s.settings().WriteDate(task, keys::Date, m_s.clock().today() + at.days);
 }
 
+QString TaskEditor::checkedDay() const {
+    const QString text = ui.edDay->text();
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("1");
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok)
+        throw AppError(notAnInteger(text));
+    return value < 1 ? QStringLiteral("1") : text;
+}
+
 void TaskEditor::ShowEvent(const QString& name) {
     SettingsFile& f = m_s.settings();
     const int today = m_s.clock().today();
@@ -157,8 +181,10 @@ void TaskEditor::ShowEvent(const QString& name) {
     // The repeat rule; a changed group runs rgDaysClick.
     ui.OnAirDate->setDate(daycount::toDate(f.ReadDate(name, keys::Date, today)));
     // Every 0 days counts as every day, in the field as in the schedule.
+    // A number too long for an integer is shown as stored: the field then
+    // refuses it rather than let it become 1 unseen.
     const QString day = f.ReadKeyword(name, keys::Day, QStringLiteral("1"));
-    ui.edDay->setText(day.toInt() < 1 ? QStringLiteral("1") : day);
+    ui.edDay->setText(day.toInt() < 1 && !tooLongNumber(day) ? QStringLiteral("1") : day);
     ui.rgDays->setItemIndex(f.ReadInteger(name, keys::DayOrWeek, 0));
     // The picker follows the rule, unless it is pinned open. It gets
     // the task's days even while hidden, and they become the pending week
@@ -236,6 +262,8 @@ void TaskEditor::sbSaveEventClick() {
     // The time is checked before anything is written, so a bad time leaves
     // no half-written task behind.
     const double fieldTime = ui.edTime->timeValue();
+    // So is the repeat-days number.
+    const QString day = checkedDay();
 
     // The file matches section names without regard to case or to the
     // blanks around them, so such a name would overwrite that task: ask for
@@ -261,10 +289,9 @@ void TaskEditor::sbSaveEventClick() {
     f.WriteBool(name, keys::Activing, active);
     f.WriteDate(name, keys::Date, daycount::fromDate(ui.OnAirDate->date()));
     f.WriteInteger(name, keys::DayOrWeek, ui.rgDays->itemIndex());
-    // Every 0 days would never come round: like the repeat count, it is 1.
-    if (ui.edDay->text().toInt() < 1)
-        ui.edDay->setText(QStringLiteral("1"));
-    f.WriteString(name, keys::Day, ui.edDay->text());
+    if (ui.edDay->text() != day)
+        ui.edDay->setText(day);
+    f.WriteString(name, keys::Day, day);
     // In week-day mode no day chosen means today, as when the picker is left.
     f.WriteString(name, keys::Week, weekToSave());
     if (ui.cbHours->isChecked()) {
@@ -416,7 +443,7 @@ void TaskEditor::edOnesChange() {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     if (!ok)
-        throw AppError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+        throw AppError(notAnInteger(text));
     // The arrows start at 1: a typed 0 becomes their lowest value.
     if (value < ui.udOnes->minimum()) {
         ui.edOnes->setText(QString::number(ui.udOnes->minimum()));

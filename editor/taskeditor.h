@@ -99,6 +99,11 @@ private:
     // The pending week string as a save stores it: in week-day mode an empty
     // one means today's day.
     QString weekToSave() const;
+    // The repeat-days field's text as it is stored: empty or below 1 is "1"
+    // (every 0 days would never come round). A number too long for an
+    // integer is refused with "'%s' is not a valid integer value", never
+    // taken as 1.
+    QString checkedDay() const;
     // A countdown's end, in days from the start of today: "Time" and "Date".
     void writeCountdownEnd(const QString& task, double end);
 

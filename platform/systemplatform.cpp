@@ -8,6 +8,7 @@
 #include "powermodule.h"
 #include "soundmodule.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -22,6 +23,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -92,6 +95,21 @@ QList<QPointer<QDialog>>& openDialogs() {
     return dialogs;
 }
 
+// A box opened under one of the program's windows that stay on top (the
+// pinned week-day picker, the alarm window, the main window with its
+// stay-on-top option) hides the question its user must answer, and its
+// buttons with it. While any of them is shown, the box stays on top too;
+// being the newest, the window manager stacks it above them.
+void keepAboveProgramWindows(QDialog& dialog) {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const bool anyOnTop = std::any_of(windows.cbegin(), windows.cend(), [&](const QWidget* w) {
+        return w != &dialog && w->isVisible() &&
+               w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    });
+    if (anyOnTop)
+        dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
 int runAsked(QDialog& dialog, QWidget* parent);
 
 } // namespace
@@ -118,6 +136,7 @@ int SystemPlatform::runDialog(QDialog& dialog, QWidget* parent) {
 namespace {
 
 int runAsked(QDialog& dialog, QWidget* parent) {
+    keepAboveProgramWindows(dialog);
     // Modal to the window that asks, not to the whole program: the alarm
     // window, a top-level of its own, keeps its button working while a
     // question or the file dialog is open. The clock keeps ticking either way.

@@ -48,6 +48,11 @@ struct Strike {
     int times = 0;
     bool repeated = false;
 };
+// A choice that sounds at the hours: items 1..6. Anything else, a stored
+// number beyond the list included, is "молчать".
+inline bool chimes(int choice) {
+    return choice >= 1 && choice <= 6;
+}
 // Items 1..3 strike once at every hour, midnight included; items 4..6 strike
 // the folded hour's number of times (none at midnight); anything else is
 // silent.

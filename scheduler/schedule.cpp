@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -34,6 +35,22 @@ void sortByTime(TEvRec& table) {
     }
 }
 
+// A "Day" of decimal digits too many for an integer: an interval longer than
+// any the calendar holds, not a text to read as the default 1.
+bool tooLongForAnInteger(const QString& text) {
+    QStringView digits(text);
+    if (digits.startsWith(u'+'))
+        digits = digits.sliced(1);
+    if (digits.isEmpty())
+        return false;
+    for (const QChar c : digits)
+        if (c < u'0' || c > u'9')
+            return false;
+    while (digits.size() > 1 && digits.front() == u'0')
+        digits = digits.sliced(1);
+    return digits.size() > 10 || digits.toLongLong() > std::numeric_limits<int>::max();
+}
+
 } // namespace
 
 Schedule::Schedule(SettingsFile& settings, const Clock& clock)
@@ -45,6 +62,9 @@ void Schedule::RecalcSchedule() {
 
 void Schedule::RecalcScheduleFrom(double aheadFrom) {
     const SettingsFile::Pass pass(m_settings);
+    // Every date it moves and every countdown it starts goes to the disk in
+    // one write at the end: one atomic replace and one sync, not one each.
+    SettingsFile::Batch batch(m_settings);
     ActEvArmed = false;
     const QDateTime startAt = m_clock.now();
 
@@ -64,10 +84,11 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
     EvTable.Dates.reserve(count);
     EvTable.Times.reserve(count);
 
-    // A refused write (a read-only settings file) does not end the table: the
-    // task goes in with what was read, the rest follow, and the first refusal
-    // is raised at the end. Entries are added only once complete, so no
-    // unfilled entry ever looks like a task.
+    // A refused write does not end the table: every task goes in, and the
+    // first refusal is raised at the end. The batch's writes are refused at
+    // its commit, after the loop, which then takes every entry from the file.
+    // Entries are added only once complete, so no unfilled entry ever looks
+    // like a task.
     std::exception_ptr refused;
     for (int i = 0; i < count; ++i) {
         // A copy: the list is refilled by any recalculation this one leads to.
@@ -138,7 +159,21 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
         }
     }
 
+    try {
+        batch.commit();
+    } catch (const AppError&) {
+        // Nothing of it reached the disk: the table holds what the file does.
+        if (!refused)
+            refused = std::current_exception();
+        for (int i = 0; i < EvTable.Count; ++i) {
+            const QString& name = EvTable.Names.at(i);
+            EvTable.Times[i] = m_settings.ReadTime(name, keys::Time, 0.0);
+            EvTable.Dates[i] = m_settings.ReadDate(name, keys::Date, m_clock.today());
+        }
+    }
+
     sortByTime(EvTable);
+    announceSwitchedOff();
     if (refused)
         std::rethrow_exception(refused);
 }
@@ -197,13 +232,14 @@ Schedule::CountdownEnd Schedule::countdownEnd(const QDateTime& start, double gap
 void Schedule::AdvanceTaskDate(const QString& taskName, int dayBack) {
     advanceFrom(taskName, m_clock.today() - dayBack, false, m_clock.timeNow());
     followDate(taskName);
+    announceSwitchedOff();
 }
 
 void Schedule::AdvanceFiredTask(const QString& taskName, int dueDate) {
     advanceFrom(taskName, dueDate, true, m_clock.timeNow());
     followDate(taskName);
+    announceSwitchedOff();
 }
-
 void Schedule::followDate(const QString& taskName) {
     for (int i = 0; i < EvTable.Count; ++i) {
         if (EvTable.Names.at(i).compare(taskName, Qt::CaseInsensitive) == 0) {
@@ -211,6 +247,28 @@ void Schedule::followDate(const QString& taskName) {
             return;
         }
     }
+}
+
+void Schedule::moveTo(const QString& taskName, double next) {
+    if (next <= daycount::kLastDay) {
+        m_settings.WriteDate(taskName, keys::Date, next);
+        return;
+    }
+    // No day of the calendar is left for it: it fires no more. The date it
+    // has stays, so it is never written empty (which reads as today, every
+    // day), and the switch is written only once, so later recalculations
+    // leave the file alone.
+    if (m_settings.ReadBool(taskName, keys::Activing, true)) {
+        m_settings.WriteBool(taskName, keys::Activing, false);
+        m_switchedOff = true;
+    }
+}
+
+void Schedule::announceSwitchedOff() {
+    if (!std::exchange(m_switchedOff, false))
+        return;
+    if (tasksSwitchedOff)
+        tasksSwitchedOff();
 }
 
 void Schedule::advanceFrom(const QString& taskName, int base, bool firing, double now) {
@@ -225,9 +283,15 @@ void Schedule::advanceFrom(const QString& taskName, int base, bool firing, doubl
             RecalcSchedule();
             return;
         }
-        const int n = everyNDays(m_settings.ReadInteger(taskName, keys::Day, 1));
+        // 0 stands for no number too: both count as 1.
+        const int day = m_settings.ReadInteger(taskName, keys::Day, 0);
+        if (day == 0 &&
+            tooLongForAnInteger(m_settings.ReadKeyword(taskName, keys::Day, QString()))) {
+            moveTo(taskName, std::numeric_limits<double>::infinity());
+            return;
+        }
         // In double: a hand-written huge "Day" must not overflow the day count.
-        m_settings.WriteDate(taskName, keys::Date, double(base) + double(n));
+        moveTo(taskName, double(base) + double(everyNDays(day)));
         return;
     }
 
@@ -244,14 +308,14 @@ void Schedule::advanceFrom(const QString& taskName, int base, bool firing, doubl
 
         // No listed day left this week: the first one of next week.
         if (last < w || (last == w && passed)) {
-            m_settings.WriteDate(taskName, keys::Date, base + 7 - w + first);
+            moveTo(taskName, base + 7 - w + first);
             return;
         }
         // The check above leaves at least the last day to be found here.
         for (QChar c : s) {
             const int v = c.unicode() - u'0';
             if (v > w || (v == w && !passed)) {
-                m_settings.WriteDate(taskName, keys::Date, base + v - w);
+                moveTo(taskName, base + v - w);
                 return;
             }
         }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Clock;
 class SettingsFile;
@@ -26,8 +27,9 @@ public:
     Schedule(SettingsFile& settings, const Clock& clock);
 
     // Rebuilds EvTable from the file; starts countdowns, moves past dates on and
-    // writes them back; leaves ActEvArmed false. A refused write (AppError)
-    // stops it: the table then holds the tasks finished before that one, sorted.
+    // writes them back, all in one write; leaves ActEvArmed false. A refused
+    // write raises AppError once, at the end: the file is left as it was and
+    // the table holds every task with what the file says, sorted.
     void RecalcSchedule();
     // The same, with the tasks of today whose time is after `aheadFrom` (a
     // time of day, -1 for the whole day) counting as still ahead: the clock's first tick of a
@@ -66,6 +68,10 @@ public:
     TEvRec EvTable;
     bool ActEvArmed = false;
     QStringList SectionList;
+    // Called once an operation has switched tasks off ("Activing" 0): tasks
+    // whose next date would lie after 31.12.9999 fire no more. Their date
+    // stays; the task list shows the new check marks.
+    std::function<void()> tasksSwitchedOff;
 
 private:
     // The table's entry of a task follows the date just written for it, so
@@ -74,6 +80,13 @@ private:
     // The date rules from `base`; the week-day rule takes the task's time on
     // the base day as passed when `timePassed` is set, else compares it with now.
     void advanceFrom(const QString& taskName, int base, bool firing, double now);
+    // Writes the next date, or switches the task off when it lies past the
+    // calendar's end.
+    void moveTo(const QString& taskName, double next);
+    // Tells the task list, once, that tasks were switched off.
+    void announceSwitchedOff();
+
+    bool m_switchedOff = false;
 
     SettingsFile& m_settings;
     const Clock& m_clock;

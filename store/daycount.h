@@ -11,6 +11,9 @@ namespace daycount {
 
 inline constexpr qint64 kEpochJulianDay = 2415019; // QDate(1899, 12, 30).toJulianDay()
 inline constexpr double kMsPerDay = 86400000.0;
+// The last day a date can name: 31 December 9999. A date after it has no text
+// in any date format, and an empty "Date" would read as today.
+inline constexpr int kLastDay = 2958465;
 
 // Whole day count of a calendar date.
 int fromDate(QDate date);

@@ -228,6 +228,9 @@ IniDocument& IniFile::load() const {
 }
 
 IniDocument& IniFile::loadChecked() const {
+    // Changes waiting for their batch's commit exist only in the parsed copy.
+    if (m_batchChanged && m_doc)
+        return *m_doc;
     m_passChecked = m_passes > 0;
     const QByteArray name = QFile::encodeName(m_path);
     const DiskState now = statPath(name);
@@ -276,10 +279,17 @@ IniDocument& IniFile::loadChecked() const {
     return *m_doc;
 }
 
-void IniFile::refuse() {
-    // The parsed copy may hold the refused change: read the file afresh next time.
+void IniFile::forget() noexcept {
     m_doc.reset();
     m_state = {};
+}
+
+void IniFile::refuse() {
+    // The parsed copy may hold the refused change: read the file afresh next
+    // time. Inside a batch nothing was changed yet, and the copy holds the
+    // batch's other changes.
+    if (m_batches == 0)
+        forget();
     throw AppError(QStringLiteral("Unable to write to ") + m_path);
 }
 
@@ -292,6 +302,32 @@ void IniFile::save(IniDocument& doc) {
     m_state = statPath(QFile::encodeName(m_path));
     if (!m_state.regular)
         m_doc.reset();
+}
+
+void IniFile::store(IniDocument& doc) {
+    if (m_batches > 0)
+        m_batchChanged = true;
+    else
+        save(doc);
+}
+
+void IniFile::beginBatch() {
+    ++m_batches;
+}
+
+void IniFile::commitBatch() {
+    if (--m_batches > 0 || !m_batchChanged)
+        return;
+    m_batchChanged = false;
+    if (m_doc)
+        save(*m_doc);
+}
+
+void IniFile::abandonBatch() noexcept {
+    if (--m_batches > 0 || !m_batchChanged)
+        return;
+    m_batchChanged = false;
+    forget();
 }
 
 std::optional<QString> IniFile::value(QStringView section, QStringView key) const {
@@ -316,7 +352,7 @@ void IniFile::setValue(QStringView section, QStringView key, const QString& valu
     }
     if (!doc.setValue(section, key, value))
         refuse();
-    save(doc);
+    store(doc);
 }
 
 bool IniFile::canWrite() const {
@@ -334,7 +370,7 @@ QStringList IniFile::sections() const {
 void IniFile::eraseSection(QStringView section) {
     IniDocument& doc = loadChecked();
     if (doc.eraseSection(section))
-        save(doc);
+        store(doc);
 }
 
 bool IniFile::deleteKey(QStringView section, QStringView key) {
@@ -342,7 +378,7 @@ bool IniFile::deleteKey(QStringView section, QStringView key) {
     if (!doc.deleteKey(section, key))
         return true;
     try {
-        save(doc);
+        store(doc);
     } catch (const AppError&) {
         return false;
     }

@@ -26,6 +26,8 @@ class IniDocument;
 //   inode, size, modification and change times to the nanosecond), checked at
 //   every access, so a hand edit is seen at the next read. Inside a pass
 //   (beginPass/endPass) it is checked at the pass's first access only.
+// - Inside a batch (beginBatch/commitBatch) changes stay in the parsed copy
+//   and the commit writes them all in one atomic replace.
 class IniFile final {
 public:
     explicit IniFile(QString path);
@@ -52,6 +54,20 @@ public:
     void beginPass() const;
     void endPass() const;
 
+    // A batch of changes written together: a recalculation that moves
+    // hundreds of dates would otherwise replace and sync the file once per
+    // date. Inside it every change stays in the parsed copy, which is then no
+    // longer checked against the disk (a hand edit made meanwhile is
+    // overwritten by the commit), and reads see the changes. Batches nest;
+    // the outermost commit writes. A refused commit throws AppError "Unable
+    // to write to <path>", drops every change of the batch and leaves the file
+    // as it was; a crash before or during the commit leaves the old file.
+    void beginBatch();
+    void commitBatch();
+    // A batch left without its commit (an exception): its changes are dropped
+    // once the outermost batch is left.
+    void abandonBatch() noexcept;
+
     // The identity of the file on disk the parsed copy belongs to.
     struct DiskState {
         bool exists = false;
@@ -73,6 +89,10 @@ private:
     // The file is there and this process may write it.
     bool canWrite() const;
     void save(IniDocument& doc);
+    // Writes a change at once, or leaves it for the batch's commit.
+    void store(IniDocument& doc);
+    // Forgets the parsed copy: the next access reads the file afresh.
+    void forget() noexcept;
     [[noreturn]] void refuse();
 
     QString m_path;
@@ -87,4 +107,7 @@ private:
     mutable int m_passes = 0;
     // The open pass has checked the file on disk.
     mutable bool m_passChecked = false;
+    int m_batches = 0;
+    // The open batch holds changes not yet on disk.
+    bool m_batchChanged = false;
 };

@@ -350,8 +350,8 @@ int windowYear(int yy, int currentYear) {
 }
 
 // Day counts of years 1 to 9999; anything outside is no date at all.
-constexpr double kMinDay = -693593.0; // 0001-01-01
-constexpr double kMaxDay = 2958466.0; // the day after 9999-12-31
+constexpr double kMinDay = -693593.0;                // 0001-01-01
+constexpr double kMaxDay = daycount::kLastDay + 1.0; // the day after 9999-12-31
 
 bool sampleDatesRoundTrip(const RegionalFormats& f) {
     for (QDate d :

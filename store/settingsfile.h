@@ -5,8 +5,8 @@
 
 class Clock;
 
-// Typed access to the settings file. Every write goes to the disk at once;
-// every read sees what is on disk.
+// Typed access to the settings file. Every write goes to the disk at once,
+// but inside a Batch; every read sees what is on disk, and a batch's changes.
 class SettingsFile final {
 public:
     SettingsFile(QString path, RegionalFormats formats, const Clock& clock);
@@ -54,6 +54,30 @@ public:
 
     private:
         const IniFile& m_ini;
+    };
+
+    // For its life, the changes are kept and written together by commit():
+    // one atomic replace and one sync for a whole recalculation (IniFile's
+    // batch). Left without commit (an exception), its changes are dropped.
+    class Batch final {
+    public:
+        explicit Batch(SettingsFile& file) : m_ini(file.m_ini) { m_ini.beginBatch(); }
+        ~Batch() {
+            if (!m_done)
+                m_ini.abandonBatch();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        // Throws AppError "Unable to write to <path>" when the file refuses
+        // the write; the file then stays as it was and the changes are gone.
+        void commit() {
+            m_done = true;
+            m_ini.commitBatch();
+        }
+
+    private:
+        IniFile& m_ini;
+        bool m_done = false;
     };
 
 private:

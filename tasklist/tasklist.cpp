@@ -164,6 +164,11 @@ void TaskList::SetActiving() {
         m_s.schedule().ActEvArmed = false;
         return;
     }
+    showActiving();
+}
+
+void TaskList::showActiving() {
+    EventCheckList* list = ui.clbEvents;
     const SettingsFile::Pass pass(m_s.settings());
     for (int row = 0; row < list->count(); ++row)
         list->setChecked(row,

@@ -54,6 +54,9 @@ public:
     void GetEvents();
     // Each row's check from its task's "Activing"; an empty list is disabled.
     void SetActiving();
+    // The check marks of the listed tasks from the file again, nothing else:
+    // the schedule switches off a task that has no date left.
+    void showActiving();
     void SortNClick();
     void SortTClick();
     void SortNoClick();

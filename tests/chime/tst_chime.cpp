@@ -226,6 +226,7 @@ void TestChime::startupArmsOnlyForAStoredChoice_data() {
     QTest::newRow("chimes once") << QByteArray("3") << 3 << true;
     QTest::newRow("chimes hours") << QByteArray("6") << 6 << true;
     QTest::newRow("out of range") << QByteArray("7") << -1 << false;
+    QTest::newRow("below the list") << QByteArray("-1") << -1 << false;
 }
 
 void TestChime::startupArmsOnlyForAStoredChoice() {
@@ -236,6 +237,9 @@ void TestChime::startupArmsOnlyForAStoredChoice() {
     r.startAt(hms(10, 20, 30), stored);
     QCOMPARE(r.cbSound()->currentIndex(), index);
     QCOMPARE(r.main()->chime()->Timer2().isActive(), armed);
+    // What chimes is what takes the tasks' own sounds at the hour: a choice
+    // beyond the list is silence for both.
+    QCOMPARE(r.main()->chime()->chimeChosen(), armed);
     if (armed)
         QCOMPARE(r.main()->chime()->Timer2().interval(), 2365000);
     // Setting the list from the file is no choice of the user's: the key is

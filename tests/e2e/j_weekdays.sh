@@ -56,6 +56,63 @@ expect_key Weekly Time 00:00:01
 expect_key Weekly Date "$(next_date 14)"
 note "saved: Week=14 Date=$(ini_get Weekly Date)"
 
+# Pinned, the picker stays on top of everything; "Ok" on the same name asks
+# "Переписать?". Moved over that question's buttons, the picker must still
+# lie under the box: the window under the pointer there is the box, and the
+# box is stacked above the picker.
+click "$pick" 10 107                # cbHold, "Закрепить окно"
+click_main 117 74                   # edTime
+key ctrl+a
+typetext 000002
+click_main 484 210                  # "Ok": the name is taken
+box_shown() { box=$(window_named '^Звонарька 2\.5$'); }
+wait_until 5 box_shown || fail "no Переписать? box"
+# geom <window> <prefix>: where the window itself lies, without its frame.
+geom() {
+  eval "$(xwininfo -id "$1" | awk -v p="$2" '
+    /Absolute upper-left X/ { print p "x=" $4 } /Absolute upper-left Y/ { print p "y=" $4 }
+    /Width:/ { print p "w=" $2 } /Height:/ { print p "h=" $2 }')"
+}
+geom "$box" b
+# The picker over the right end of the box's button row, where Yes and No
+# are: its top left at tx,ty, the move corrected once by where it landed (the
+# frame's offsets).
+tx=$((bx + bw - 150)) ty=$((by + bh - 60))
+xdotool windowmove --sync "$pick" "$tx" "$ty"
+geom "$pick" p
+xdotool windowmove --sync "$pick" $((2 * tx - px)) $((2 * ty - py))
+sleep 0.5
+stacked_above() { # <upper> <lower>: in _NET_CLIENT_LIST_STACKING, bottom to top
+  local w n=0 pu=0 pl=0
+  for w in $(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/^.*# //; s/,/ /g'); do
+    n=$((n + 1))
+    [ "$((w))" -eq "$1" ] && pu=$n
+    [ "$((w))" -eq "$2" ] && pl=$n
+  done
+  [ "$pu" -gt 0 ] && [ "$pl" -gt 0 ] && [ "$pu" -gt "$pl" ]
+}
+stacked_above "$box" "$pick" || fail "the Переписать? box is stacked under the pinned picker"
+# The window under the pointer is the box or the frame the window manager put around it.
+holds() {
+  local tree
+  tree=$(xwininfo -tree -id "$1" 2>/dev/null)
+  [ "$1" = "$2" ] || grep -qi "$(printf '0x%x' "$2") " <<<"$tree"
+}
+geom "$pick" p
+for x in $((bx + bw - 130)) $((bx + bw - 50)); do
+  y=$((by + bh - 20))
+  # Only points where the picker lies too.
+  ((x > px && x < px + pw && y > py && y < py + ph)) || fail "the picker was not moved over the buttons ($x,$y; box $bx,$by ${bw}x$bh; picker $px,$py ${pw}x$ph)"
+  xdotool mousemove "$x" "$y"
+  sleep 0.2
+  eval "$(xdotool getmouselocation --shell)"
+  holds "$WINDOW" "$box" || fail "the pinned picker covers the box's buttons at $x,$y"
+done
+key Return                          # Yes, the default
+wait_until 5 sh -c "grep -q '^Time=00:00:02' '$ini'" || fail "Yes did not overwrite the task"
+xdotool windowmove --sync "$pick" 600 300
+note "the Переписать? box came above the pinned picker"
+
 # Auto-record on, the task chosen: a third day goes to the file when the
 # picker loses activation.
 click_main 260 236                  # cbARec

@@ -411,6 +411,11 @@ void TestFiring::chimeMinuteRule_data() {
         << QStringLiteral("12:01:00") << QByteArray("1") << false << true;
     QTest::newRow("12:00:30 chime off, clock")
         << QStringLiteral("12:00:30") << QByteArray("0") << true << true;
+    // A stored choice beyond the list sounds no chime, so the task keeps its sound.
+    QTest::newRow("12:00:30 chime 7, clock")
+        << QStringLiteral("12:00:30") << QByteArray("7") << true << true;
+    QTest::newRow("12:00:30 chime -1, clock")
+        << QStringLiteral("12:00:30") << QByteArray("-1") << true << true;
 }
 
 void TestFiring::chimeMinuteRule() {

@@ -1,4 +1,6 @@
 #include "editorfixture.h"
+#include "schedule.h"
+#include "tfmmsg.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -56,6 +58,7 @@ private Q_SLOTS:
     void dayFieldEscapeRestoresStoredN();
     void dayFieldExitRestartsOnlyChangedN();
     void dayFieldIsLeftByTabAndShiftTab();
+    void dayFieldRefusesTooLongANumberAndNoDateIsLeftSwitchesOff();
     void dateCloseUpWarnsForPastDate();
     void dateExitStoresAndScheduleMovesIt();
     void dateExitStoresTheHalfTypedDate();
@@ -446,6 +449,64 @@ void TestRecurrence::dayFieldExitRestartsOnlyChangedN() {
     r->writeIni(r->ini().replace(QStringLiteral("Day=1"), QStringLiteral("Day=0")));
     r->choose(kEvery);
     QCOMPARE(ui->edDay->text(), QStringLiteral("1"));
+}
+
+void TestRecurrence::dayFieldRefusesTooLongANumberAndNoDateIsLeftSwitchesOff() {
+    auto* ui = r->ui();
+    EventCheckList* list = ui->clbEvents;
+    const auto ticked = [&](const QString& name) { return list->isChecked(list->rowOfName(name)); };
+    r->setAutoRec(true);
+    r->choose(kEvery);
+    const QString before = r->ini();
+
+    // Too long for an integer: the error box, nothing written, not even by
+    // "Ok", and the field keeps what was typed.
+    const QString tooLong = QStringLiteral("99999999999");
+    const QString refused = QStringLiteral("'99999999999' is not a valid integer value");
+    r->retype(ui->edDay, tooLong);
+    r->focus(ui->edMsg);
+    QCOMPARE(r->errorTexts(), QStringList{refused});
+    QCOMPARE(ui->edDay->text(), tooLong);
+    ui->evName->setEditText(kEvery);
+    r->clickOk();
+    QCOMPARE(r->errorTexts(), (QStringList{refused, refused}));
+    QCOMPARE(r->ini(), before);
+
+    // Every 9,999,999 days from today, its 18:00 passed: no date of the
+    // calendar is left. The task keeps today's date, switched off, and the
+    // list shows it.
+    r->clock.set(day(8), QTime(19, 0, 0));
+    QVERIFY(ticked(kEvery));
+    r->retype(ui->edDay, QStringLiteral("9999999"));
+    r->focus(ui->edMsg);
+    QCOMPARE(r->value(kEvery, QStringLiteral("Day")), QStringLiteral("9999999"));
+    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("08.12.2026"));
+    QCOMPARE(r->value(kEvery, QStringLiteral("Activing")), QStringLiteral("0"));
+    QCOMPARE(ui->OnAirDate->date(), day(8));
+    QVERIFY(!ticked(kEvery));
+    // Ticked again by the user, it cannot stay on.
+    list->setChecked(list->rowOfName(kEvery), true);
+    list->setCurrentRow(list->rowOfName(kEvery));
+    r->main()->taskList()->clbEventsClickCheck();
+    QCOMPARE(r->value(kEvery, QStringLiteral("Activing")), QStringLiteral("0"));
+    QVERIFY(!ticked(kEvery));
+
+    // Due at 20:00 today: it fires once, then is switched off, in the file
+    // and in the list.
+    r->writeIni(r->ini()
+                    .replace(QStringLiteral("Time=18:00:00"), QStringLiteral("Time=20:00:00"))
+                    .replace(QStringLiteral("Activing=0"), QStringLiteral("Activing=1")));
+    r->main()->schedule()->RecalcSchedule();
+    r->main()->taskList()->ApplySavedSort();
+    QVERIFY(ticked(kEvery));
+    r->clock.set(day(8), QTime(20, 0, 0, 3));
+    r->main()->guard().run([&] { r->main()->firing()->Timer1Timer(); });
+    QCOMPARE(r->windows->fmMsg->windowTitle(), QStringLiteral("Звонарька - ") + kEvery);
+    QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("08.12.2026"));
+    QCOMPARE(r->value(kEvery, QStringLiteral("Activing")), QStringLiteral("0"));
+    QVERIFY(!ticked(kEvery));
+    QVERIFY(ticked(kWeekly));
+    QCOMPARE(r->errorTexts().size(), 2);
 }
 
 void TestRecurrence::dayFieldIsLeftByTabAndShiftTab() {

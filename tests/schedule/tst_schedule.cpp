@@ -14,7 +14,9 @@
 
 #include <memory>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,7 +78,9 @@ private Q_SLOTS:
     void firedCountdownRestarts();
     void firedCountdownRestartsPastMidnight();
     void otherRuleMovesNothing();
+    void noDateAfterTheCalendarsEnd();
     void thousandTasks();
+    void oneRecalculationOneWrite();
     void refusedWriteKeepsEveryTask();
     void dueInAStretch();
     void countdownOverADaylightSavingChange();
@@ -572,6 +576,61 @@ void TestSchedule::otherRuleMovesNothing() {
     QCOMPARE(fileBytes(), before);
 }
 
+void TestSchedule::noDateAfterTheCalendarsEnd() {
+    // Every 9,999,999 days, every N days with N too long for an integer, and
+    // Mondays on Friday 31.12.9999: none has a next date. Each stays on the
+    // date it has and is switched off, once; the others move on as ever.
+    setNow(kTue, QTime(19, 0));
+    // Switched on, due today at 18:00.
+    const auto dueToday = [this]() -> QString {
+        return kv(keys::Activing, QStringLiteral("1")) + kv(keys::Date, dateText(today())) +
+               kv(keys::Time, QStringLiteral("18:00:00"));
+    };
+    const QString task = dueToday();
+    writeFile(kMain + section(QStringLiteral("huge")) + task +
+              kv(keys::Day, QStringLiteral("9999999")) + section(QStringLiteral("too long")) +
+              task + kv(keys::Day, QStringLiteral("99999999999")) +
+              section(QStringLiteral("plain")) + task + kv(keys::Day, QStringLiteral("2")));
+    int told = 0;
+    schedule().tasksSwitchedOff = [&] { ++told; };
+    schedule().RecalcSchedule();
+    for (const QString& name : {QStringLiteral("huge"), QStringLiteral("too long")}) {
+        QCOMPARE(stored(name, keys::Date), dateText(today()));
+        QCOMPARE(stored(name, keys::Activing), QStringLiteral("0"));
+        QCOMPARE(schedule().EvTable.Dates.at(indexOf(schedule().EvTable, name)), double(today()));
+    }
+    QCOMPARE(stored(QStringLiteral("plain"), keys::Date), dateText(today() + 2));
+    QCOMPARE(stored(QStringLiteral("plain"), keys::Activing), QStringLiteral("1"));
+    QCOMPARE(told, 1);
+    // The next recalculations find nothing to write.
+    const QByteArray after = fileBytes();
+    schedule().RecalcSchedule();
+    QCOMPARE(fileBytes(), after);
+    QCOMPARE(told, 1);
+
+    // Fired on its start day, it fires no more.
+    setNow(kTue, QTime(10, 0));
+    writeFile(kMain + section(QStringLiteral("once")) + task +
+              kv(keys::Day, QStringLiteral("9999999")));
+    schedule().AdvanceFiredTask(QStringLiteral("once"), today());
+    QCOMPARE(stored(QStringLiteral("once"), keys::Date), dateText(today()));
+    QCOMPARE(stored(QStringLiteral("once"), keys::Activing), QStringLiteral("0"));
+    QCOMPARE(told, 2);
+
+    // The calendar's last day, a Friday, for a Monday task and an every-day one.
+    const QDate last(9999, 12, 31);
+    setNow(last, QTime(19, 0));
+    writeFile(kMain + section(QStringLiteral("monday")) + dueToday() +
+              kv(keys::DayOrWeek, QStringLiteral("1")) + kv(keys::Week, QStringLiteral("0")) +
+              section(QStringLiteral("daily")) + dueToday() + kv(keys::Day, QStringLiteral("1")));
+    schedule().RecalcSchedule();
+    for (const QString& name : {QStringLiteral("monday"), QStringLiteral("daily")}) {
+        QCOMPARE(stored(name, keys::Date), QStringLiteral("31.12.9999"));
+        QCOMPARE(stored(name, keys::Activing), QStringLiteral("0"));
+    }
+    QCOMPARE(told, 3);
+}
+
 void TestSchedule::thousandTasks() {
     // Past the old one-byte count: every task is scheduled and moved on.
     setNow(kTue, QTime(12, 0));
@@ -633,6 +692,50 @@ void TestSchedule::thousandTasks() {
         if (i % 3 != 2)
             QCOMPARE(stored(name, keys::Date), dateText(expected));
     }
+}
+
+void TestSchedule::oneRecalculationOneWrite() {
+    // Twenty dates to move and five countdowns to start: the file is replaced
+    // once, as the kernel sees it, and holds every change.
+    setNow(kTue, QTime(12, 0));
+    QString text = kMain;
+    for (int i = 0; i < 20; ++i)
+        text += section(QStringLiteral("n%1").arg(i)) + kv(keys::Date, dateText(today() - 1)) +
+                kv(keys::Day, QStringLiteral("1")) + kv(keys::Time, QStringLiteral("08:00:00"));
+    for (int i = 0; i < 5; ++i)
+        text += section(QStringLiteral("cd%1").arg(i)) +
+                kv(keys::TimeGap, QStringLiteral("00:0%1:00").arg(i + 1)) +
+                kv(keys::Time, QStringLiteral("00:00:00"));
+    writeFile(text);
+    settings().ReadSections(schedule().SectionList); // the file is parsed before the count
+
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(m_dir->path()).constData(),
+                                IN_MOVED_TO | IN_CLOSE_WRITE) >= 0);
+    schedule().RecalcSchedule();
+    int replaced = 0;
+    alignas(inotify_event) char buf[8192];
+    for (ssize_t n; (n = ::read(watch, buf, sizeof buf)) > 0;) {
+        for (char* p = buf; p < buf + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            if ((e->mask & IN_MOVED_TO) && e->len > 0 && QByteArray(e->name) == "user.ini")
+                ++replaced;
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+    ::close(watch);
+    QCOMPARE(replaced, 1);
+
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(stored(QStringLiteral("n%1").arg(i), keys::Date), dateText(today() + 1));
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(stored(QStringLiteral("cd%1").arg(i), keys::Time), timeText(QTime(12, i + 1)));
+    // Nothing left to move: the next recalculation does not write at all.
+    const QByteArray after = fileBytes();
+    schedule().RecalcSchedule();
+    QCOMPARE(fileBytes(), after);
+    QCOMPARE(schedule().EvTable.Count, 25);
 }
 
 void TestSchedule::refusedWriteKeepsEveryTask() {

@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <grp.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -991,6 +992,57 @@ private Q_SLOTS:
         }
         // Once the pass is over, every read checks again.
         QCOMPARE(sf.ReadInteger(u"Main", u"Top", 0), 777);
+    }
+
+    void batchWritesOnceAtItsCommitOrNotAtAll() {
+        const QString path = file(utf8("[Main]\nTop=5\n[T]\nA=1\n"));
+        SettingsFile sf = open(path);
+        const ino_t first = inodeOf(path);
+        {
+            SettingsFile::Batch outer(sf);
+            sf.WriteInteger(u"T", u"A", 2);
+            {
+                SettingsFile::Batch inner(sf);
+                sf.WriteInteger(u"T", u"B", 3);
+                sf.DeleteKey(u"Main", u"Top");
+                inner.commit();
+            }
+            // Reads see the changes; the disk has none of them until the
+            // outermost commit, which replaces the file once.
+            QCOMPARE(sf.ReadInteger(u"T", u"A", 0), 2);
+            QCOMPARE(sf.ReadInteger(u"Main", u"Top", -1), -1);
+            QCOMPARE(readBytes(path), utf8("[Main]\nTop=5\n[T]\nA=1\n"));
+            QCOMPARE(inodeOf(path), first);
+            outer.commit();
+        }
+        QCOMPARE(readBytes(path), utf8("[Main]\n[T]\nA=2\nB=3\n"));
+        QVERIFY(inodeOf(path) != first);
+
+        // Left by an exception: nothing written, and reads see the disk again.
+        try {
+            SettingsFile::Batch batch(sf);
+            sf.WriteInteger(u"T", u"A", 9);
+            throw std::runtime_error("stop");
+        } catch (const std::runtime_error&) {
+        }
+        QCOMPARE(readBytes(path), utf8("[Main]\n[T]\nA=2\nB=3\n"));
+        QCOMPARE(sf.ReadInteger(u"T", u"A", 0), 2);
+
+        // A file that refuses: the commit raises the error once, the file
+        // stays as it was and the refused changes are not read back.
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+        {
+            SettingsFile::Batch batch(sf);
+            sf.WriteInteger(u"T", u"A", 7);
+            sf.WriteInteger(u"T", u"C", 8);
+            QCOMPARE(errorOf([&] { batch.commit(); }),
+                     QStringLiteral("Unable to write to ") + path);
+        }
+        QCOMPARE(readBytes(path), utf8("[Main]\n[T]\nA=2\nB=3\n"));
+        QCOMPARE(sf.ReadInteger(u"T", u"A", 0), 2);
+        QCOMPARE(sf.ReadInteger(u"T", u"C", 0), 0);
+        QCOMPARE(listDir(QFileInfo(path).path()).filter(QStringLiteral(".tmp")), QStringList());
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
     }
 
     void systemClockKeepsUpWithTheRealOne() {
