@@ -3,7 +3,8 @@
 # only its status notifier plugin, on a private session bus under openbox.
 # The host draws the tray menu itself from what the icon exports: a right
 # click on the icon opens it at the icon with "Спрятать", "Показать" and
-# "Закрыть", and each works from there. The icon calls itself by the
+# "Закрыть", and each works from there; as it opens, the shown main window
+# comes up over another program's window. The icon calls itself by the
 # program's name.
 # e2e_tray_lxqt.sh <program>
 if [ -z "${ZV_LXQT_SESSION:-}" ]; then
@@ -12,7 +13,7 @@ if [ -z "${ZV_LXQT_SESSION:-}" ]; then
 fi
 session_bus=$DBUS_SESSION_BUS_ADDRESS
 . "$(dirname "$0")/../e2e/lib.sh"
-e2e_init "${1:?program}" lxqt-panel dbus-send
+e2e_init "${1:?program}" lxqt-panel dbus-send xmessage
 export DBUS_SESSION_BUS_ADDRESS=$session_bus
 start_x
 
@@ -96,8 +97,23 @@ host_item() { # <0..2>: "Спрятать", "Показать", separator, "За
   sleep 0.3
 }
 
+# Another program's window over the main window.
+xmessage -geometry +20+20 'another program' &
+pids+=("$!")
+other() { other=$(xdotool search --name '^xmessage$' 2>/dev/null | head -1); [ -n "$other" ] && [ "$(active_window)" = "$other" ]; }
+wait_until 10 other || { xdotool windowactivate "$(xdotool search --name '^xmessage$' | head -1)" 2>/dev/null; wait_until 5 other; } ||
+  fail "the other program's window did not come to the front"
+# Whether the main window lies over the other one, by the manager's stacking.
+main_over_other() {
+  xprop -root _NET_CLIENT_LIST_STACKING | tr -d ',' | tr ' ' '\n' | grep '^0x' |
+    awk -v m="$(printf '0x%x' "$win")" -v o="$(printf '0x%x' "$other")" \
+      '$1 == m { mi = NR } $1 == o { oi = NR } END { exit !(mi > oi) }'
+}
+main_over_other && fail "the main window is over the other one before the menu opens"
+
 open_host_menu
 note "menu $menu at $mx,$my size ${mw}x$mh"
+wait_until 5 main_over_other || fail "opening the host's menu left the main window under the other one"
 host_item 0
 wait_until 5 hidden || fail "Спрятать from the host's menu did not hide the window"
 open_host_menu
