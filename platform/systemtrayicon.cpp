@@ -108,7 +108,8 @@ void SystemTrayIcon::makeIcon() {
                             qApp->installEventFilter(this);
                         }
                     } else {
-                        // Trays that report the whole click (StatusNotifierItem hosts).
+                        // Hosts that report the whole click (StatusNotifierItem
+                        // hosts calling ContextMenu rather than drawing the menu).
                         Q_EMIT rightButtonReleased(QCursor::pos());
                     }
                     break;
