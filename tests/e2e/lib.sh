@@ -72,7 +72,7 @@ wait_until() {
 start_xvfb() {
   : >"$work/display"
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset >>"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp >>"$work/xvfb.log" 2>&1 &
   xvfb=$!
   pids+=("$xvfb")
   exec 3>&-
