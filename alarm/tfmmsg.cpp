@@ -5,6 +5,7 @@
 #include "platform.h"
 #include "windowhints.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -40,6 +41,8 @@ TfmMsg::TfmMsg(QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     // The main window's is the program's one taskbar entry.
     keepOutOfTaskbar(this);
+    // An alarm is seen on whichever desktop the user is on.
+    keepOnEveryDesktop(this);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r = rect();
         r.moveCenter(screen->geometry().center());
@@ -94,6 +97,9 @@ void TfmMsg::showAlarm() {
     show();
     raise();
     activateWindow();
+    // Where the window system keeps it from the front (Wayland's activation
+    // rules), the window asks for attention; one that got the focus drops it.
+    QApplication::alert(this);
 }
 
 void TfmMsg::present(const QString& taskName, int action, const QString* message, bool show) {

@@ -6,6 +6,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,8 +62,26 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (ownShmSwitch)
         qunsetenv("QT_XCB_NO_MITSHM");
-    // The X11 class of the program's windows.
+    // The X11 class of the program's windows, which the desktop entry names
+    // (StartupWMClass). Qt takes it from the application's name once, as it
+    // makes its first window, so a first window is made here.
     QApplication::setApplicationName(QStringLiteral("TfmTocsiner"));
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        QWindow classHolder;
+        classHolder.create();
+    }
+    // From here on the name is the program's own: StatusNotifierItem hosts
+    // show it as the tray icon's title. The desktop entry groups the windows
+    // with their launcher (Wayland's app id, the docks' matching).
+    QApplication::setApplicationName(QStringLiteral("Звонарька"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zvonarka"));
+    // Qt's own texts (the boxes' buttons, the file dialog) in Russian, as the
+    // program's own, for a Russian user; without the translation, English.
+    QTranslator qtTexts;
+    if (QLocale().language() == QLocale::Russian &&
+        qtTexts.load(QStringLiteral("qtbase_ru"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     // The program lives on in the tray with every window hidden; it ends when
     // the main window closes.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -23,8 +23,9 @@ on its own. Russian interface; it lives in one window and the tray.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The sound module is loaded by name at run time, not linked: shlibdeps still
 # sees its libraries, since it is a file of the package. The layout is drawn
-# for Liberation Sans; a Wayland session wants Qt's Wayland plugin.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
+# for Liberation Sans; Qt's own texts (the boxes' buttons) come in Russian
+# from Qt's translations; a Wayland session wants Qt's Wayland plugin.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QIcon;
+class QMenu;
 class QWidget;
 
 // Held by the running copy for as long as it runs; releasing it lets the next
@@ -27,6 +28,10 @@ public:
     virtual void add() = 0;
     virtual void remove() = 0;
     virtual bool isAdded() const = 0;
+    // The menu that hosts drawing their own menus (StatusNotifierItem) show at
+    // the icon. Hosts that report the right click get none: the program pops
+    // its own menu then, on the button's release.
+    virtual void setMenu(QMenu* menu) { Q_UNUSED(menu) }
 
 Q_SIGNALS:
     // A double click with the left button.

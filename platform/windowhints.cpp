@@ -25,20 +25,20 @@ xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
     return atom;
 }
 
-// The window manager drops _NET_WM_STATE from a window it withdraws, so the
-// state goes on again before every map. Qt merges what the window holds with
-// its own states (above, modal) when it maps the window.
-void markSkipTaskbar(QWidget* window) {
+// The window manager drops _NET_WM_STATE (and _NET_WM_DESKTOP) from a window
+// it withdraws, so the state goes on again before every map. Qt merges what
+// the window holds with its own states (above, modal) when it maps the window.
+void addNetWmState(QWidget* window, const char* name) {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 == nullptr || x11->connection() == nullptr)
         return;
     xcb_connection_t* c = x11->connection();
     const auto id = static_cast<xcb_window_t>(window->winId());
     const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
-    const xcb_atom_t skip = internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR");
-    if (state == XCB_ATOM_NONE || skip == XCB_ATOM_NONE)
+    const xcb_atom_t added = internAtom(c, name);
+    if (state == XCB_ATOM_NONE || added == XCB_ATOM_NONE)
         return;
-    // Keep whatever else the window holds; add the skip state once.
+    // Keep whatever else the window holds; add the state once.
     const xcb_get_property_cookie_t cookie =
         xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 64);
     xcb_get_property_reply_t* reply = xcb_get_property_reply(c, cookie, nullptr);
@@ -48,11 +48,11 @@ void markSkipTaskbar(QWidget* window) {
         const int count =
             xcb_get_property_value_length(reply) / static_cast<int>(sizeof(xcb_atom_t));
         for (int i = 0; reply->format == 32 && i < count; ++i)
-            present = present || atoms[i] == skip;
+            present = present || atoms[i] == added;
         std::free(reply);
     }
     if (!present)
-        xcb_change_property(c, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &skip);
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &added);
     xcb_flush(c);
 }
 
@@ -104,9 +104,26 @@ private:
     QWidget* m_window;
 };
 
-class SkipTaskbarOnShow final : public QObject {
+// A window on every desktop from its map on: the desktop "all" (EWMH's
+// 0xFFFFFFFF) and the sticky state, which window managers read either of.
+void markEveryDesktop(QWidget* window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->connection() == nullptr)
+        return;
+    xcb_connection_t* c = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const xcb_atom_t desktop = internAtom(c, "_NET_WM_DESKTOP");
+    if (desktop != XCB_ATOM_NONE) {
+        const uint32_t all = 0xFFFFFFFF;
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1, &all);
+    }
+    addNetWmState(window, "_NET_WM_STATE_STICKY");
+}
+
+// Runs a marking of the window's X window before each of its maps.
+class MarkOnShow final : public QObject {
 public:
-    explicit SkipTaskbarOnShow(QWidget* window) : QObject(window) {
+    MarkOnShow(QWidget* window, void (*mark)(QWidget*)) : QObject(window), m_mark(mark) {
         window->installEventFilter(this);
     }
 
@@ -115,10 +132,17 @@ protected:
         // Qt sends the show event before it maps the native window.
         if (event->type() == QEvent::Show)
             if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && w->isWindow())
-                markSkipTaskbar(w);
+                m_mark(w);
         return false;
     }
+
+private:
+    void (*const m_mark)(QWidget*);
 };
+
+void markSkipTaskbar(QWidget* window) {
+    addNetWmState(window, "_NET_WM_STATE_SKIP_TASKBAR");
+}
 
 } // namespace
 
@@ -130,7 +154,13 @@ bool canPlaceWindows() {
 void keepOutOfTaskbar(QWidget* window) {
     if (window == nullptr || QGuiApplication::platformName() != u"xcb")
         return;
-    new SkipTaskbarOnShow(window);
+    new MarkOnShow(window, markSkipTaskbar);
+}
+
+void keepOnEveryDesktop(QWidget* window) {
+    if (window == nullptr || QGuiApplication::platformName() != u"xcb")
+        return;
+    new MarkOnShow(window, markEveryDesktop);
 }
 
 void forgetIconicState(QWidget* window) {

@@ -17,6 +17,11 @@ class QWidget;
 // Only X11 has such a state a client may set; elsewhere this does nothing.
 void keepOutOfTaskbar(QWidget* window);
 
+// Shows the window on every virtual desktop, not only on the one it was
+// shown on (the EWMH sticky state, and the desktop 0xFFFFFFFF, each time it
+// is shown). Only X11 lets a client ask; elsewhere this does nothing.
+void keepOnEveryDesktop(QWidget* window);
+
 // Whether the program may place its own windows and learn where they are.
 // X11 lets a client do both. Wayland leaves placement to the compositor and
 // tells a client nothing of its windows' positions: what Qt reports there as a

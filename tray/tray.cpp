@@ -54,6 +54,15 @@ void Tray::buildTrayMenu() {
     pmiClose = pmIcon->addAction(QIcon(ImageList1.at(2)), QStringLiteral("Закрыть"));
     pmiClose->setObjectName(QStringLiteral("pmiClose"));
 
+    // Drawn by a StatusNotifierItem host, the menu opens without the program
+    // seeing the click: the main window comes to the front here, as for its
+    // own popup. Not activated, which would take the focus from the host's
+    // menu and close it.
+    connect(pmIcon, &QMenu::aboutToShow, this, [this] {
+        if (m_window->isVisible() && !m_window->isMinimized())
+            m_window->raise();
+    });
+
     HandlerGuard& guard = m_s.guard();
     connect(pmiHide, &QAction::triggered, this,
             [this, &guard] { guard.run([this] { pmiHideClick(); }); });
@@ -66,6 +75,7 @@ void Tray::buildTrayMenu() {
 void Tray::CreateTrayIcon() {
     if (!m_tray) {
         m_tray = m_s.platform().createTrayIcon(icons::alarmClock(), kTrayTip);
+        m_tray->setMenu(pmIcon);
         connect(m_tray.get(), &TrayIcon::doubleClicked, this,
                 [this] { m_s.guard().run([this] { TrayIconDoubleClick(); }); });
         connect(m_tray.get(), &TrayIcon::rightButtonReleased, this,

@@ -2,17 +2,16 @@
 // PulseAudio (or PipeWire's PulseAudio service) on a thread of its own, so the
 // caller returns at once and may block its own thread while the sound plays.
 
+#include "pulsestream.h"
 #include "soundapi.h"
 #include "synth.h"
 #include "waves.h"
-
-#include <pulse/error.h>
-#include <pulse/simple.h>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -103,7 +102,7 @@ private:
         return m_wake.wait_for(lock, time, [&] { return m_quit || m_generation != generation; });
     }
 
-    static pa_simple* connect() {
+    static std::unique_ptr<PulseStream> connect() {
         pa_sample_spec spec{};
         spec.format = PA_SAMPLE_S16LE;
         spec.rate = sounds::kSampleRate;
@@ -114,11 +113,8 @@ private:
         attr.prebuf = kStartBytes;
         attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(-1);
-        int error = 0;
-        // The server comes from the usual places (PULSE_SERVER, client.conf,
-        // the session's socket). No server, no device: no sound, nothing said.
-        return pa_simple_new(nullptr, "zvonarka", PA_STREAM_PLAYBACK, nullptr, "alarm sound", &spec,
-                             nullptr, &attr, &error);
+        // No server, no device: no sound, nothing said.
+        return PulseStream::open(spec, attr);
     }
 
     void run() {
@@ -133,7 +129,7 @@ private:
     enum class Outcome { Finished, CutOff, Failed };
 
     void play() {
-        pa_simple* stream = nullptr;
+        std::unique_ptr<PulseStream> stream;
         std::uint64_t seen = 0;
         for (;;) {
             const Order order = waitForOrder(seen);
@@ -143,49 +139,44 @@ private:
             if (!order.sound) {
                 // Stop: whatever was still buffered is dropped.
                 if (stream) {
-                    pa_simple_flush(stream, nullptr);
-                    pa_simple_free(stream);
-                    stream = nullptr;
+                    stream->flush();
+                    stream.reset();
                 }
                 continue;
             }
             if (stream) {
                 // A sound is cut off by the next one.
-                pa_simple_flush(stream, nullptr);
+                stream->flush();
             } else {
                 stream = connect();
                 if (!stream)
                     continue;
             }
             // Cut off, the stream stays open for the order that cut it off.
-            if (playOut(stream, sounds::builtWave(*order.sound), seen) == Outcome::CutOff)
+            if (playOut(*stream, sounds::builtWave(*order.sound), seen) == Outcome::CutOff)
                 continue;
-            pa_simple_free(stream);
-            stream = nullptr;
+            stream.reset();
         }
-        if (stream) {
-            pa_simple_flush(stream, nullptr);
-            pa_simple_free(stream);
-        }
+        if (stream)
+            stream->flush();
     }
 
     // Plays one wave to its end, unless a new order or a failure breaks it off.
-    Outcome playOut(pa_simple* stream, std::span<const std::int16_t> samples,
+    Outcome playOut(PulseStream& stream, std::span<const std::int16_t> samples,
                     std::uint64_t generation) {
         for (std::size_t at = 0; at < samples.size(); at += kSliceSamples) {
             if (superseded(generation))
                 return Outcome::CutOff;
             const std::size_t n = std::min(kSliceSamples, samples.size() - at);
-            if (pa_simple_write(stream, samples.data() + at, n * kBytesPerSample, nullptr) < 0)
+            if (!stream.write(samples.data() + at, n * kBytesPerSample))
                 return Outcome::Failed;
         }
         // All of it is with the server now; it is heard over the next while.
         // Wait for that here, ready to cut it off, rather than blocking in drain.
-        const pa_usec_t latency = pa_simple_get_latency(stream, nullptr);
-        if (latency != static_cast<pa_usec_t>(-1) &&
-            waitOrSuperseded(generation, std::chrono::microseconds(latency)))
+        const std::optional<pa_usec_t> latency = stream.latency();
+        if (latency && waitOrSuperseded(generation, std::chrono::microseconds(*latency)))
             return Outcome::CutOff;
-        pa_simple_drain(stream, nullptr);
+        stream.drain();
         return Outcome::Finished;
     }
 

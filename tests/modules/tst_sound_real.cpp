@@ -103,6 +103,7 @@ private Q_SLOTS:
     void threeCuckoosWhileCallerWaits();
     void newStartCutsOffSoundStillPlaying();
     void stopCutsOff();
+    void streamTellsTheServerItIsAnAlarm();
 
 private:
     void startRecording();
@@ -358,6 +359,35 @@ void TestSoundReal::stopCutsOff() {
     const auto tail = all.subspan(start + samples(700), samples(1000));
     QVERIFY2(wave::rms(tail) < 0.002, qPrintable(QString::number(wave::rms(tail))));
     QVERIFY(wave::rms(all.subspan(start, samples(300))) > 0.05);
+}
+
+void TestSoundReal::streamTellsTheServerItIsAnAlarm() {
+    // The stream as the server lists it while the chimes play: an alarm of
+    // this program, with its icon, at the volume the user left.
+    SoundModule sound(m_binDir);
+    QVERIFY(sound.play(u"ch"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + m_socket);
+    QString listing;
+    QElapsedTimer wait;
+    wait.start();
+    while (!listing.contains(QStringLiteral("media.role")) && wait.elapsed() < 5000) {
+        QProcess pactl;
+        pactl.setProcessEnvironment(env);
+        pactl.start(QStringLiteral("pactl"),
+                    {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+        QVERIFY(pactl.waitForFinished(5000));
+        listing = QString::fromUtf8(pactl.readAllStandardOutput());
+        if (!listing.contains(QStringLiteral("media.role")))
+            QThread::msleep(50);
+    }
+    sound.stop();
+    QVERIFY2(listing.contains(QStringLiteral("media.role = \"alarm\"")), qPrintable(listing));
+    QVERIFY2(listing.contains(QStringLiteral("application.name = \"Звонарька\"")),
+             qPrintable(listing));
+    QVERIFY2(listing.contains(QStringLiteral("application.icon_name = \"zvonarka\"")),
+             qPrintable(listing));
+    QVERIFY2(listing.contains(QStringLiteral("Mute: no")), qPrintable(listing));
 }
 
 int main(int argc, char** argv) {

@@ -3,8 +3,8 @@
 # With no tray: "Минимизироваться при запуске" maps the main window iconic
 # (WM_STATE), and Alt+F4 on the About card brings the main window back. The
 # About card and the alarm window carry the skip-taskbar state, so the
-# taskbar lists the main window alone; the alarm window comes to the front
-# while the main window is minimised. Then a tray appears: a right click on
+# taskbar lists the main window alone; the alarm window comes to the front,
+# on every desktop, while the main window is minimised. Then a tray appears: a right click on
 # its icon brings the shown main window in front of another program's window
 # before the menu opens.
 . "$(dirname "$0")/../e2e/lib.sh"
@@ -71,6 +71,16 @@ front() { [ "$(active_window)" = "$alarm_win" ]; }
 wait_until 5 front || fail "the alarm window is not in front"
 [ "$(taskbar_list)" = "$((win))" ] || fail "taskbar lists $(taskbar_list | wc -l) windows, not the main one alone"
 note "alarm window: in front of the minimised main window, not in the taskbar"
+# On every desktop: still on the screen when the user moves to the next one.
+xdotool set_desktop 1
+on_desktop() { [ "$(xdotool get_desktop)" = "$1" ]; }
+wait_until 5 on_desktop 1 || fail "openbox did not move to the second desktop"
+sleep 0.3
+viewable "$alarm_win" || fail "the alarm window stayed behind on the first desktop"
+xdotool set_desktop 0
+wait_until 5 on_desktop 0 || fail "openbox did not move back to the first desktop"
+wait_until 5 viewable "$alarm_win" || fail "the alarm window is gone after moving back"
+note "alarm window: on every desktop"
 click "$alarm_win" 100 60   # "OK"
 xdotool windowactivate "$win" 2>/dev/null
 wait_main
