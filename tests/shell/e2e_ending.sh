@@ -6,8 +6,8 @@
 # when SIGTERM, SIGHUP or SIGINT comes: the program ends within 2 s with 0
 # rather than starting on. The X server going first (a plain window
 # manager's logout), with and without a window manager: the program stores
-# what its shut-down stores and ends with 0. SIGTERM while a task's sounds
-# block the program (nine rooster calls, 22 s): it ends within 2 s.
+# what its shut-down stores and ends with 0. SIGTERM while a task's nine
+# rooster calls play (22 s): it ends within 2 s.
 . "$(dirname "$0")/../e2e/lib.sh"
 e2e_init "${1:?program}" md5sum
 start_bare_x
@@ -63,7 +63,7 @@ for sig in TERM HUP INT; do
 done
 chmod 644 "$ini"
 
-# --- a task's nine rooster calls block the program for 22 s; SIGTERM ends it anyway.
+# --- a task's nine rooster calls take 22 s; SIGTERM ends the program at once anyway.
 avoid_midnight 60
 due=$(($(now_secs) + 3))
 printf '[Main]\nTop=0\nLeft=0\nAutoRec=0\n[Rooster]\nTime=%s\nDate=%s\nActiving=1\nSound=2\nOnes=9\n' \
@@ -75,8 +75,10 @@ wait_until 10 due_passed
 kill -TERM "$app"
 gone_within 2 || fail "SIGTERM during a task's sounds did not end the program within 2 s"
 [ "$rc" -eq 0 ] || fail "SIGTERM during a task's sounds: exit code $rc"
-# It had fired: the sounds come before the task's next date is written.
-[ "$(ini_get Rooster Date)" != "$(date +%d.%m.%Y)" ] || fail "rooster: the task never fired"
+# The end did not wait for the firing to finish: the sounds come before the
+# task's next date is written, and it is still today's. (The next start's
+# recalculation moves a date whose time has passed, so nothing fires twice.)
+[ "$(ini_get Rooster Date)" = "$(date +%d.%m.%Y)" ] || fail "rooster: the end waited for the sounds"
 note "SIGTERM during a task's sounds: exit 0 within 2 s"
 
 # --- the X server goes first.
