@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kSwitchOffAction = 2;
@@ -120,6 +122,15 @@ void TfmMsg::present(const QString& taskName, int action, const QString* message
         showFresh(alarm);
         return;
     }
+    // A task that rings again while its alarm is on screen or waits (a
+    // short repeating countdown while the user is away) has nothing new to
+    // say: one alarm of it is enough to answer.
+    const auto same = [&alarm](const Pending& p) {
+        return p.task == alarm.task && p.action == alarm.action &&
+               p.hasMessage == alarm.hasMessage && p.message == alarm.message;
+    };
+    if (same(m_current) || std::any_of(m_pending.cbegin(), m_pending.cend(), same))
+        return;
     m_pending.append(alarm);
 }
 

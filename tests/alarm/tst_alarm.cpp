@@ -163,8 +163,11 @@ void TestAlarm::switchOffCountsDownToThePowerCall() {
     msg()->present(QStringLiteral("Звонок"), 0, &later, true);
     const QString after = QStringLiteral("Полить цветы");
     msg()->present(QStringLiteral("Цветы"), 0, &after, true);
-    // A firing that shows nothing leaves the window to the alarm on it.
+    // A firing that shows nothing leaves the window to the alarm on it; a
+    // task ringing again while its alarm is shown or waits adds nothing.
     msg()->present(QStringLiteral("Перезагрузка"), 1, nullptr, false);
+    msg()->present(QStringLiteral("Звонок"), 0, &later, true);
+    msg()->present(QStringLiteral("Цветы"), 0, &after, true);
     QCOMPARE(msg()->windowTitle(), QStringLiteral("Звонарька - Звонок"));
     QVERIFY(!msg()->isSwitchOffMode());
     QVERIFY(label("lMsg")->isVisible());
