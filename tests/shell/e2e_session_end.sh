@@ -19,6 +19,9 @@ sm_fail() { echo "--- session manager"; cat "$sm_log"; fail "$@"; }
 
 # start_session: a fresh fake manager, SESSION_MANAGER naming it.
 start_session() {
+  # The last round's log would name the last manager until the new one's
+  # output truncates it.
+  rm -f "$sm_log"
   "$fake" >"$sm_log" 2>&1 &
   sm=$!
   pids+=("$sm")
