@@ -9,19 +9,8 @@
 # and each alarm window must carry its own task's name.
 . "$(dirname "$0")/lib.sh"
 e2e_init "${1:?program}" faketime
-preload=""
-for lib in /usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 \
-  /usr/lib/*/faketime/libfaketimeMT.so.1; do
-  [ -f "$lib" ] && { preload=$lib; break; }
-done
-[ -n "$preload" ] || { echo "SKIP: libfaketime is missing"; exit 77; }
+use_faketime
 
-# The faked clock: real time plus the whole seconds in this file, read at
-# every call; timers keep running on the real monotonic clock.
-clockfile="$work/faketime"
-fake_at() { # <YYYY-MM-DD HH:MM:SS>: the faked clock reads this now
-  echo "+$(($(date -d "$1" +%s) - $(date +%s)))" >"$clockfile"
-}
 fake_now() { FAKETIME_TIMESTAMP_FILE="$clockfile" FAKETIME_NO_CACHE=1 LD_PRELOAD="$preload" date "$@"; }
 
 # Each task's program: one line "<task> <faked day>" per firing, and one in

@@ -18,18 +18,10 @@
 . "$(dirname "$0")/lib.sh"
 e2e_init "${1:?program}" faketime
 ping_tool=$(readlink -f "${3:?wm_ping}")
-preload=""
-for lib in /usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 \
-  /usr/lib/*/faketime/libfaketimeMT.so.1; do
-  [ -f "$lib" ] && { preload=$lib; break; }
-done
-[ -n "$preload" ] || { echo "SKIP: libfaketime is missing"; exit 77; }
+use_faketime
 zdump -v -c 2027,2028 America/Santiago 2>/dev/null | grep -q 'Sep  5 01:00:00 2027' ||
   { echo "SKIP: no time zone data for America/Santiago"; exit 77; }
 
-clockfile="$work/faketime"
-# fake_at <local date and time>: the faked clock reads this now (in $TZ).
-fake_at() { echo "+$(($(date -d "$1" +%s) - $(date +%s)))" >"$clockfile"; }
 # until_fake <local date and time with fraction>: sleeps until the faked
 # clock reads that.
 until_fake() {

@@ -35,6 +35,22 @@ e2e_init() {
   started_at=$(date +%s)
 }
 
+# use_faketime: $preload names libfaketime, the journey's faked clock reads
+# real time plus the whole seconds in $clockfile at every call, and fake_at
+# <local date and time> sets it to read that now; timers keep running on the
+# real monotonic clock. Exits 77 without libfaketime.
+use_faketime() {
+  preload=""
+  local lib
+  for lib in /usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 \
+    /usr/lib/*/faketime/libfaketimeMT.so.1; do
+    [ -f "$lib" ] && { preload=$lib; break; }
+  done
+  [ -n "$preload" ] || { echo "SKIP: libfaketime is missing"; exit 77; }
+  clockfile="$work/faketime"
+}
+fake_at() { echo "+$(($(date -d "$1" +%s) - $(date +%s)))" >"$clockfile"; }
+
 e2e_cleanup() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
