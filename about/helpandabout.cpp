@@ -1,9 +1,9 @@
-#include "helpandabout.h"
+#include "about/helpandabout.h"
 
-#include "handlerguard.h"
-#include "platform.h"
-#include "services.h"
-#include "tfmavtor.h"
+#include "about/aboutcard.h"
+#include "platform/platform.h"
+#include "uicommon/handlerguard.h"
+#include "uicommon/services.h"
 
 #include <QFileInfo>
 #include <QToolButton>

@@ -8,7 +8,7 @@
 class QToolButton;
 class QWidget;
 class Services;
-class TfmAvtor;
+class AboutCard;
 
 // The main window's two ways out of the editor: the user guide and the About
 // card.
@@ -19,7 +19,7 @@ public:
                  std::function<void()> hidePicker, QObject* parent = nullptr);
 
     // The About card, once it is made; null before and at the end.
-    void attachAboutWindow(TfmAvtor* avtor) { fmAvtor = avtor; }
+    void attachAboutWindow(AboutCard* avtor) { fmAvtor = avtor; }
 
     void sbHelpClick();
     void sbAboutClick();
@@ -30,5 +30,5 @@ private:
     Services& m_s;
     QWidget* const m_window;
     std::function<void()> m_hidePicker;
-    TfmAvtor* fmAvtor = nullptr;
+    AboutCard* fmAvtor = nullptr;
 };

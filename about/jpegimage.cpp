@@ -1,4 +1,4 @@
-#include "jpegimage.h"
+#include "about/jpegimage.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "clock.h"
-#include "icons.h"
-#include "programwindows.h"
-#include "shutdownsignals.h"
-#include "systemplatform.h"
+#include "app/programwindows.h"
+#include "platform/shutdownsignals.h"
+#include "platform/systemplatform.h"
+#include "store/clock.h"
+#include "uicommon/icons.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,7 +19,7 @@
 
 namespace {
 
-TfmTocsiner* g_mainWindow = nullptr;
+MainWindow* g_mainWindow = nullptr;
 QtMessageHandler g_qtMessages = nullptr;
 
 // Qt's X11 connection ends the process (exit code 1) as soon as it finds
@@ -106,7 +106,7 @@ int main(int argc, char* argv[]) {
 
     SystemPlatform platform;
     SystemClock clock;
-    TfmTocsiner* mainWindow = nullptr;
+    MainWindow* mainWindow = nullptr;
     // A box open at that moment (a start-up box, or one of a handler) is
     // answered for the user, and no other comes up: the end waits for no one.
     QObject::connect(&endSignals, &ShutdownSignals::received, &app, [&mainWindow] {

@@ -1,21 +1,21 @@
-#include "programwindows.h"
+#include "app/programwindows.h"
 
-#include "compactstyle.h"
-#include "tfmavtor.h"
-#include "tfmmsg.h"
-#include "tfmweek.h"
+#include "about/aboutcard.h"
+#include "alarm/alarmwindow.h"
+#include "editor/weekdaypicker.h"
+#include "uicommon/compactstyle.h"
 
 ProgramWindows::Style::Style() {
     CompactStyle::install();
 }
 
 ProgramWindows::ProgramWindows(ShellContext context)
-    : fmTocsiner(std::make_unique<TfmTocsiner>(std::move(context))) {
+    : fmTocsiner(std::make_unique<MainWindow>(std::move(context))) {
     if (fmTocsiner->isSecondCopy())
         return;
-    fmMsg = std::make_unique<TfmMsg>();
-    fmAvtor = std::make_unique<TfmAvtor>();
-    fmWeek = std::make_unique<TfmWeek>();
+    fmMsg = std::make_unique<AlarmWindow>();
+    fmAvtor = std::make_unique<AboutCard>();
+    fmWeek = std::make_unique<WeekDayPicker>();
     fmTocsiner->attachWindows(fmMsg.get(), fmAvtor.get(), fmWeek.get());
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "tfmtocsiner.h"
+#include "app/mainwindow.h"
 
 #include <memory>
 
-class TfmAvtor;
-class TfmMsg;
-class TfmWeek;
+class AboutCard;
+class AlarmWindow;
+class WeekDayPicker;
 
 // The program's four windows, created once in their order (main, alarm,
 // About, week-day picker) and destroyed in the reverse order, so the picker
@@ -27,8 +27,8 @@ public:
     bool isSecondCopy() const { return fmTocsiner->isSecondCopy(); }
     void showAtStart() { fmTocsiner->showAtStart(); }
 
-    std::unique_ptr<TfmTocsiner> fmTocsiner;
-    std::unique_ptr<TfmMsg> fmMsg;
-    std::unique_ptr<TfmAvtor> fmAvtor;
-    std::unique_ptr<TfmWeek> fmWeek;
+    std::unique_ptr<MainWindow> fmTocsiner;
+    std::unique_ptr<AlarmWindow> fmMsg;
+    std::unique_ptr<AboutCard> fmAvtor;
+    std::unique_ptr<WeekDayPicker> fmWeek;
 };

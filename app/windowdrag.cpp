@@ -1,4 +1,4 @@
-#include "windowdrag.h"
+#include "app/windowdrag.h"
 
 #include <QMouseEvent>
 #include <QWidget>

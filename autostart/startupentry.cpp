@@ -1,11 +1,11 @@
-#include "startupentry.h"
+#include "autostart/startupentry.h"
 
-#include "autostart.h"
-#include "handlerguard.h"
-#include "keys.h"
-#include "platform.h"
-#include "services.h"
-#include "settingsfile.h"
+#include "platform/autostart.h"
+#include "platform/platform.h"
+#include "store/keys.h"
+#include "store/settingsfile.h"
+#include "uicommon/handlerguard.h"
+#include "uicommon/services.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,12 +1,12 @@
-#include "hourlychime.h"
+#include "chime/hourlychime.h"
 
-#include "chime.h"
-#include "clock.h"
-#include "handlerguard.h"
-#include "keys.h"
-#include "platform.h"
-#include "services.h"
-#include "settingsfile.h"
+#include "platform/platform.h"
+#include "scheduler/chime.h"
+#include "store/clock.h"
+#include "store/keys.h"
+#include "store/settingsfile.h"
+#include "uicommon/handlerguard.h"
+#include "uicommon/services.h"
 
 #include <QComboBox>
 

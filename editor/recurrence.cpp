@@ -1,18 +1,18 @@
 // The repeat rule of the task editor: every N days from a date, or on chosen
 // week-days with the picker window; and the picker's place and pin.
-#include "taskeditor.h"
-#include "ui_tfmweek.h"
+#include "editor/taskeditor.h"
+#include "ui_weekdaypicker.h"
 
-#include "clock.h"
-#include "daycount.h"
-#include "keys.h"
-#include "platform.h"
-#include "radiogroup.h"
-#include "schedule.h"
-#include "services.h"
-#include "settingsfile.h"
-#include "tfmweek.h"
-#include "windowhints.h"
+#include "editor/weekdaypicker.h"
+#include "platform/platform.h"
+#include "platform/windowhints.h"
+#include "scheduler/schedule.h"
+#include "store/clock.h"
+#include "store/daycount.h"
+#include "store/keys.h"
+#include "store/settingsfile.h"
+#include "uicommon/radiogroup.h"
+#include "uicommon/services.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

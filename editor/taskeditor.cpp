@@ -1,21 +1,21 @@
 // The task editor: loading a task into the fields, saving it, and the fields'
 // own handlers with auto-record.
-#include "taskeditor.h"
+#include "editor/taskeditor.h"
 
-#include "clock.h"
-#include "daycount.h"
-#include "eventchecklist.h"
-#include "focushandlers.h"
-#include "handlerguard.h"
-#include "keys.h"
-#include "maskedtimeedit.h"
-#include "platform.h"
-#include "radiogroup.h"
-#include "schedule.h"
-#include "services.h"
-#include "settingsfile.h"
-#include "tfmweek.h"
-#include "updown.h"
+#include "editor/weekdaypicker.h"
+#include "platform/platform.h"
+#include "scheduler/schedule.h"
+#include "store/clock.h"
+#include "store/daycount.h"
+#include "store/keys.h"
+#include "store/settingsfile.h"
+#include "uicommon/eventchecklist.h"
+#include "uicommon/focushandlers.h"
+#include "uicommon/handlerguard.h"
+#include "uicommon/maskedtimeedit.h"
+#include "uicommon/radiogroup.h"
+#include "uicommon/services.h"
+#include "uicommon/updown.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tasklist.h"
+#include "tasklist/tasklist.h"
 
 #include <QObject>
 #include <QString>
@@ -16,7 +16,7 @@ class QToolButton;
 class QWidget;
 class RadioGroup;
 class Services;
-class TfmWeek;
+class WeekDayPicker;
 class UpDown;
 
 // The task editor: loading a task into the fields, saving it, the fields'
@@ -52,7 +52,7 @@ public:
                QObject* parent = nullptr);
 
     // The week-day picker, once it is made; null before and at the end.
-    void attachWeekPicker(TfmWeek* week) { fmWeek = week; }
+    void attachWeekPicker(WeekDayPicker* week) { fmWeek = week; }
 
     void ShowEvent(const QString& name) override;
     void sbSaveEventClick() override;
@@ -110,6 +110,6 @@ private:
     Services& m_s;
     TaskList& m_taskList;
     const Controls ui;
-    TfmWeek* fmWeek = nullptr;
+    WeekDayPicker* fmWeek = nullptr;
     QString WeekString;
 };

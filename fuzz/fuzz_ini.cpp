@@ -14,7 +14,7 @@
 // - sections and keys are listed once each, and every listed one is found;
 // - after an edit, exactly the edited value or section changed, everything
 //   else reads as before, and so it does after a write and a fresh parse.
-#include "inidocument.h"
+#include "store/inidocument.h"
 
 #include <QString>
 #include <QStringDecoder>

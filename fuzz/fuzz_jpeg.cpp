@@ -1,7 +1,7 @@
 // libFuzzer target: the About window's JPEG decoder on arbitrary bytes. It
 // must never crash, leak or take unbounded memory, and what it returns is a
 // null image or a picture within its size limits.
-#include "jpegimage.h"
+#include "about/jpegimage.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -5,7 +5,7 @@
 //   QT_QPA_PLATFORM=offscreen zv_drawicon --pixels uicommon/alarmclockpixels.h
 //   16 22 24 32 48 64 128 256
 // (tst_hidpi fails while it is out of date).
-#include "icons.h"
+#include "uicommon/icons.h"
 
 #include <QByteArray>
 #include <QDir>

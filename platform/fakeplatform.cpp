@@ -1,7 +1,7 @@
-#include "fakeplatform.h"
+#include "platform/fakeplatform.h"
 
-#include "autostart.h"
-#include "clock.h"
+#include "platform/autostart.h"
+#include "store/clock.h"
 
 #include <QDir>
 #include <QSet>

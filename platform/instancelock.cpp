@@ -1,6 +1,6 @@
-#include "instancelock.h"
+#include "platform/instancelock.h"
 
-#include "systemlog.h"
+#include "platform/systemlog.h"
 
 #include <QDir>
 #include <QFile>

@@ -111,6 +111,4 @@ public:
     // reports nothing.
     virtual void NT_Reboot(int code) = 0;
     // --- end power ---
-
-    // To come with their features: the power module and the file-open dialog.
 };

@@ -1,4 +1,4 @@
-#include "shutdownsignals.h"
+#include "platform/shutdownsignals.h"
 
 #include <QSocketNotifier>
 

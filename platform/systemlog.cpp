@@ -1,4 +1,4 @@
-#include "systemlog.h"
+#include "platform/systemlog.h"
 
 #include <QCoreApplication>
 #include <QSet>

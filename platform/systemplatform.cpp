@@ -1,12 +1,12 @@
-#include "systemplatform.h"
+#include "platform/systemplatform.h"
 
-#include "autostart.h"
-#include "instancelock.h"
-#include "shutdownsignals.h"
-#include "systemtrayicon.h"
+#include "platform/autostart.h"
+#include "platform/instancelock.h"
+#include "platform/shutdownsignals.h"
+#include "platform/systemtrayicon.h"
 
-#include "powermodule.h"
-#include "soundmodule.h"
+#include "modules/client/powermodule.h"
+#include "modules/client/soundmodule.h"
 
 #include <QApplication>
 #include <QCoreApplication>

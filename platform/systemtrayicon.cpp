@@ -1,4 +1,4 @@
-#include "systemtrayicon.h"
+#include "platform/systemtrayicon.h"
 
 #include <QCursor>
 #include <QDBusConnection>

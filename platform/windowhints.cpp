@@ -1,4 +1,4 @@
-#include "windowhints.h"
+#include "platform/windowhints.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "chime.h"
+#include "scheduler/chime.h"
 
 namespace chime {
 

@@ -1,6 +1,6 @@
-#include "duetasks.h"
+#include "scheduler/duetasks.h"
 
-#include "schedule.h"
+#include "scheduler/schedule.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "schedule.h"
+#include "scheduler/schedule.h"
 
-#include "apperror.h"
-#include "clock.h"
-#include "daycount.h"
-#include "keys.h"
-#include "settingsfile.h"
+#include "store/apperror.h"
+#include "store/clock.h"
+#include "store/daycount.h"
+#include "store/keys.h"
+#include "store/settingsfile.h"
 
 #include <array>
 #include <cmath>

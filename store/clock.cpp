@@ -1,6 +1,6 @@
-#include "clock.h"
+#include "store/clock.h"
 
-#include "daycount.h"
+#include "store/daycount.h"
 
 #include <time.h>
 

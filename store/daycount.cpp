@@ -1,4 +1,4 @@
-#include "daycount.h"
+#include "store/daycount.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "inidocument.h"
+#include "store/inidocument.h"
 
 #include <QSet>
 #include <QStringDecoder>

@@ -1,7 +1,7 @@
-#include "inifile.h"
+#include "store/inifile.h"
 
-#include "apperror.h"
-#include "inidocument.h"
+#include "store/apperror.h"
+#include "store/inidocument.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "nameorder.h"
+#include "store/nameorder.h"
 
 #include <QVarLengthArray>
 

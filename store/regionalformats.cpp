@@ -1,6 +1,6 @@
-#include "regionalformats.h"
+#include "store/regionalformats.h"
 
-#include "daycount.h"
+#include "store/daycount.h"
 
 #include <QDate>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "settingsfile.h"
+#include "store/settingsfile.h"
 
-#include "clock.h"
-#include "inidocument.h"
+#include "store/clock.h"
+#include "store/inidocument.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "inifile.h"
-#include "regionalformats.h"
+#include "store/inifile.h"
+#include "store/regionalformats.h"
 
 class Clock;
 

@@ -1,13 +1,13 @@
-#include "tasklist.h"
+#include "tasklist/tasklist.h"
 
-#include "eventchecklist.h"
-#include "firing.h"
-#include "handlerguard.h"
-#include "keys.h"
-#include "platform.h"
-#include "schedule.h"
-#include "services.h"
-#include "settingsfile.h"
+#include "firing/firing.h"
+#include "platform/platform.h"
+#include "scheduler/schedule.h"
+#include "store/keys.h"
+#include "store/settingsfile.h"
+#include "uicommon/eventchecklist.h"
+#include "uicommon/handlerguard.h"
+#include "uicommon/services.h"
 
 #include <QActionGroup>
 #include <QComboBox>

@@ -1,11 +1,11 @@
-#include "tray.h"
+#include "tray/tray.h"
 
-#include "handlerguard.h"
-#include "icons.h"
-#include "keys.h"
-#include "platform.h"
-#include "services.h"
-#include "settingsfile.h"
+#include "platform/platform.h"
+#include "store/keys.h"
+#include "store/settingsfile.h"
+#include "uicommon/handlerguard.h"
+#include "uicommon/icons.h"
+#include "uicommon/services.h"
 
 #include <QCheckBox>
 #include <QMenu>

@@ -1,7 +1,7 @@
 // The alarm clock's painting, apart from the rest of the pictures: the build
 // also runs it (zv_drawicon) for the installed icons and for the window icon's
 // sizes that the program takes ready-made (alarmclockpixels.h).
-#include "icons.h"
+#include "uicommon/icons.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "clicklabel.h"
+#include "uicommon/clicklabel.h"
 
 #include <QMouseEvent>
 

@@ -1,4 +1,4 @@
-#include "compactstyle.h"
+#include "uicommon/compactstyle.h"
 
 #include <QApplication>
 #include <QGroupBox>

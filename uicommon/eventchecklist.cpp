@@ -1,6 +1,6 @@
-#include "eventchecklist.h"
+#include "uicommon/eventchecklist.h"
 
-#include "nameorder.h"
+#include "store/nameorder.h"
 
 #include <QCollator>
 #include <QFocusEvent>

@@ -1,4 +1,4 @@
-#include "focushandlers.h"
+#include "uicommon/focushandlers.h"
 
 #include <QApplication>
 #include <QFocusEvent>

@@ -1,4 +1,4 @@
-#include "handlerguard.h"
+#include "uicommon/handlerguard.h"
 
 #include <QTimer>
 

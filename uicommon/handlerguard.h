@@ -1,6 +1,6 @@
 #pragma once
 
-#include "apperror.h"
+#include "store/apperror.h"
 
 #include <QObject>
 #include <QString>

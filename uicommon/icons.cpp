@@ -1,6 +1,6 @@
-#include "icons.h"
+#include "uicommon/icons.h"
 
-#include "alarmclockpixels.h"
+#include "uicommon/alarmclockpixels.h"
 
 #include <QGuiApplication>
 #include <QIconEngine>

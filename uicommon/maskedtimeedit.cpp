@@ -1,7 +1,7 @@
-#include "maskedtimeedit.h"
+#include "uicommon/maskedtimeedit.h"
 
-#include "apperror.h"
-#include "regionalformats.h"
+#include "store/apperror.h"
+#include "store/regionalformats.h"
 
 #include <QApplication>
 #include <QFocusEvent>

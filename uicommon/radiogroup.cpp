@@ -1,4 +1,4 @@
-#include "radiogroup.h"
+#include "uicommon/radiogroup.h"
 
 #include <QButtonGroup>
 #include <QEvent>

@@ -1,7 +1,7 @@
-#include "services.h"
+#include "uicommon/services.h"
 
-#include "schedule.h"
-#include "settingsfile.h"
+#include "scheduler/schedule.h"
+#include "store/settingsfile.h"
 
 Services::Services(Platform& platform, const Clock& clock, RegionalFormats formats, QString workDir,
                    HandlerGuard& guard)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "regionalformats.h"
+#include "store/regionalformats.h"
 
 #include <QString>
 

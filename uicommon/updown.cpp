@@ -1,4 +1,4 @@
-#include "updown.h"
+#include "uicommon/updown.h"
 
 #include <QToolButton>
 

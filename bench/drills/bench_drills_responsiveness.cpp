@@ -5,17 +5,17 @@
 // 100 ms. Prints one line per action in bench/run's format.
 //
 //   bench_drills_responsiveness [TASKS] [REPEATS]    (default 1000, 15)
+#include "app/mainwindow.h"
+#include "app/programwindows.h"
 #include "benchstats.h"
-#include "clock.h"
-#include "fakeplatform.h"
-#include "firing.h"
-#include "hourlychime.h"
-#include "programwindows.h"
-#include "regionalformats.h"
-#include "taskeditor.h"
-#include "tasklist.h"
-#include "tfmtocsiner.h"
-#include "ui_tfmtocsiner.h"
+#include "chime/hourlychime.h"
+#include "editor/taskeditor.h"
+#include "firing/firing.h"
+#include "platform/fakeplatform.h"
+#include "store/clock.h"
+#include "store/regionalformats.h"
+#include "tasklist/tasklist.h"
+#include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     ProgramWindows windows(ShellContext{platform, clock, formats, dir.path()});
     windows.showAtStart();
     QApplication::processEvents();
-    TfmTocsiner* w = windows.fmTocsiner.get();
+    MainWindow* w = windows.fmTocsiner.get();
     Ui::TfmTocsiner* ui = w->form();
     // The timers stay out of the measurements.
     w->firing()->Timer1().stop();

@@ -9,8 +9,8 @@
 //
 // Exit status: 0 when every kill survived, 1 when one did not, 2 when the
 // drill could not run.
-#include "inidocument.h"
-#include "inifile.h"
+#include "store/inidocument.h"
+#include "store/inifile.h"
 
 #include <QByteArray>
 #include <QDir>

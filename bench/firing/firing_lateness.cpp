@@ -5,13 +5,13 @@
 //
 // The tasks beyond the firings are dated tomorrow, so they are listed and
 // scheduled but never due.
+#include "alarm/alarmwindow.h"
+#include "app/programwindows.h"
 #include "benchstats.h"
-#include "clock.h"
-#include "firing.h"
-#include "programwindows.h"
-#include "regionalformats.h"
-#include "systemplatform.h"
-#include "tfmmsg.h"
+#include "firing/firing.h"
+#include "platform/systemplatform.h"
+#include "store/clock.h"
+#include "store/regionalformats.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     windows.showAtStart();
-    TfmTocsiner* main = windows.fmTocsiner.get();
+    MainWindow* main = windows.fmTocsiner.get();
 
     std::vector<double> late;
     int wrong = 0;

@@ -2,13 +2,13 @@
 // real main window, offscreen, on the fake platform. Each round loads another
 // task, changes its message and saves it over itself, so every save writes the
 // whole file and rebuilds the schedule as the user's does.
+#include "app/programwindows.h"
 #include "benchstats.h"
-#include "clock.h"
-#include "fakeplatform.h"
-#include "programwindows.h"
-#include "regionalformats.h"
-#include "taskeditor.h"
-#include "ui_tfmtocsiner.h"
+#include "editor/taskeditor.h"
+#include "platform/fakeplatform.h"
+#include "store/clock.h"
+#include "store/regionalformats.h"
+#include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -70,7 +70,7 @@ bool run(int tasks, int rounds) {
     }
     ProgramWindows windows(ShellContext{platform, clock, RegionalFormats::russian(), dir.path()});
     windows.showAtStart();
-    TfmTocsiner& main = *windows.fmTocsiner;
+    MainWindow& main = *windows.fmTocsiner;
     QApplication::processEvents();
 
     std::vector<double> ms;

@@ -3,11 +3,11 @@
 // Then on files of 300 and 1,000 tasks whose dates all move (midnight after a
 // day of tasks that did not fire): every run writes the file.
 #include "benchstats.h"
-#include "clock.h"
-#include "daycount.h"
-#include "regionalformats.h"
-#include "schedule.h"
-#include "settingsfile.h"
+#include "scheduler/schedule.h"
+#include "store/clock.h"
+#include "store/daycount.h"
+#include "store/regionalformats.h"
+#include "store/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -2,9 +2,9 @@
 // every edited field of a task makes, atomic replace and all. Also times a
 // read, which every display of a task makes.
 #include "benchstats.h"
-#include "clock.h"
-#include "regionalformats.h"
-#include "settingsfile.h"
+#include "store/clock.h"
+#include "store/regionalformats.h"
+#include "store/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

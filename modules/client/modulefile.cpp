@@ -1,4 +1,4 @@
-#include "modulefile.h"
+#include "modules/client/modulefile.h"
 
 #include <QDir>
 #include <QFile>

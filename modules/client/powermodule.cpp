@@ -1,7 +1,7 @@
-#include "powermodule.h"
+#include "modules/client/powermodule.h"
 
-#include "modulefile.h"
-#include "powerapi.h"
+#include "modules/client/modulefile.h"
+#include "modules/power/powerapi.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
-#include "soundmodule.h"
+#include "modules/client/soundmodule.h"
 
-#include "modulefile.h"
-#include "soundapi.h"
+#include "modules/client/modulefile.h"
+#include "modules/sound/soundapi.h"
 
 #include <utility>
 

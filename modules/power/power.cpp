@@ -1,7 +1,7 @@
 // The power module: restarts or switches off the computer through
 // systemd-logind on the system bus.
 
-#include "powerapi.h"
+#include "modules/power/powerapi.h"
 
 #include <systemd/sd-bus.h>
 

@@ -2,10 +2,10 @@
 // PulseAudio (or PipeWire's PulseAudio service) on a thread of its own, so the
 // caller returns at once and may block its own thread while the sound plays.
 
-#include "pulsestream.h"
-#include "soundapi.h"
-#include "synth.h"
-#include "waves.h"
+#include "modules/sound/pulsestream.h"
+#include "modules/sound/soundapi.h"
+#include "modules/sound/synth.h"
+#include "modules/sound/waves.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "pulsestream.h"
+#include "modules/sound/pulsestream.h"
 
 #include <pulse/context.h>
 #include <pulse/error.h>

@@ -1,4 +1,4 @@
-#include "synth.h"
+#include "modules/sound/synth.h"
 
 #include <algorithm>
 #include <array>

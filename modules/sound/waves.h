@@ -1,6 +1,6 @@
 #pragma once
 
-#include "synth.h"
+#include "modules/sound/synth.h"
 
 #include <cstdint>
 #include <span>

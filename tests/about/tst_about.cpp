@@ -1,11 +1,11 @@
-#include "fakeplatform.h"
-#include "jpegimage.h"
+#include "about/aboutcard.h"
+#include "about/jpegimage.h"
+#include "app/programwindows.h"
+#include "editor/weekdaypicker.h"
+#include "platform/fakeplatform.h"
 #include "programrun.h"
-#include "programwindows.h"
-#include "regionalformats.h"
-#include "tfmavtor.h"
-#include "tfmweek.h"
-#include "ui_tfmavtor.h"
+#include "store/regionalformats.h"
+#include "ui_aboutcard.h"
 
 #include <QCheckBox>
 #include <QEnterEvent>
@@ -102,7 +102,7 @@ struct Run : ProgramRun {
         create();
         windows->showAtStart();
     }
-    TfmAvtor* avtor() const { return windows->fmAvtor.get(); }
+    AboutCard* avtor() const { return windows->fmAvtor.get(); }
     void clickMain(const char* name) const {
         auto* b = main()->findChild<QToolButton*>(QString::fromLatin1(name));
         QVERIFY(b != nullptr);
@@ -286,17 +286,17 @@ void TestAbout::randomDamageNeverCrashes() {
 
 void TestAbout::fitsPicturesProportionally() {
     const QSize box(230, 284);
-    QCOMPARE(TfmAvtor::fitProportionally(QSize(100, 50), box), QSize(100, 50));
-    QCOMPARE(TfmAvtor::fitProportionally(QSize(230, 284), box), QSize(230, 284));
-    QCOMPARE(TfmAvtor::fitProportionally(QSize(460, 284), box), QSize(230, 142));
-    QCOMPARE(TfmAvtor::fitProportionally(QSize(115, 568), box), QSize(57, 284));
-    QCOMPARE(TfmAvtor::fitProportionally(QSize(5000, 1), box), QSize(230, 1));
+    QCOMPARE(AboutCard::fitProportionally(QSize(100, 50), box), QSize(100, 50));
+    QCOMPARE(AboutCard::fitProportionally(QSize(230, 284), box), QSize(230, 284));
+    QCOMPARE(AboutCard::fitProportionally(QSize(460, 284), box), QSize(230, 142));
+    QCOMPARE(AboutCard::fitProportionally(QSize(115, 568), box), QSize(57, 284));
+    QCOMPARE(AboutCard::fitProportionally(QSize(5000, 1), box), QSize(230, 1));
 }
 
 void TestAbout::cardLayout() {
     r->start();
     r->clickMain("sbAbout");
-    TfmAvtor* a = r->avtor();
+    AboutCard* a = r->avtor();
     QVERIFY(a->windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(a->size(), QSize(490, 311));
     QCOMPARE(a->windowTitle(), QStringLiteral("Авторство"));
@@ -363,7 +363,7 @@ void TestAbout::cardLayout() {
     QVERIFY(std::abs(QFontMetrics(ui.Label2->font()).height() - 19) <= 1);
     QVERIFY(std::abs(QFontMetrics(ui.lnName->font()).height() - 21) <= 1);
     QVERIFY(std::abs(QFontMetrics(ui.Label8->font()).height() - 46) <= 2);
-    QCOMPARE(TfmAvtor::siteUrl(), QStringLiteral("https://zvonarka.example.org/"));
+    QCOMPARE(AboutCard::siteUrl(), QStringLiteral("https://zvonarka.example.org/"));
 }
 
 void TestAbout::captionsAreWhole() {
@@ -408,7 +408,7 @@ void TestAbout::cardPicturesAreLoaded() {
 
 void TestAbout::damagedBackgroundLeavesABareCard() {
     r->start();
-    TfmAvtor* a = r->avtor();
+    AboutCard* a = r->avtor();
     r->clickMain("sbAbout");
     QCOMPARE(r->clickCard(QPoint(100, 100)), static_cast<QWidget*>(a->ui->ClickImg));
     const QByteArray good = shippedBackground();
@@ -430,7 +430,7 @@ void TestAbout::damagedBackgroundLeavesABareCard() {
 
 void TestAbout::aboutHidesMainAndPickerAndShowsCardInItsPlace() {
     r->start();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     w->move(137, 91);
     r->week()->findChild<QCheckBox*>(QStringLiteral("cbHold"))->setChecked(true);
     r->week()->show();
@@ -448,7 +448,7 @@ void TestAbout::aboutHidesMainAndPickerAndShowsCardInItsPlace() {
 
 void TestAbout::clickOnCardClosesItAndShowsMain() {
     r->start();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     w->move(60, 70);
     r->week()->findChild<QCheckBox*>(QStringLiteral("cbHold"))->setChecked(true);
     // Over the texts, the illustration and bare picture alike: the click
@@ -503,8 +503,8 @@ void TestAbout::linksTurnAquaUnderThePointer() {
 
 void TestAbout::hotSpotLeavesTheBareBackgroundForGood() {
     r->start();
-    TfmTocsiner* w = r->main();
-    TfmAvtor* a = r->avtor();
+    MainWindow* w = r->main();
+    AboutCard* a = r->avtor();
     r->clickMain("sbAbout");
     QCOMPARE(r->clickCard(QPoint(212, 20)), static_cast<QWidget*>(a->ui->Image3));
     QVERIFY(a->isVisible());
@@ -526,8 +526,8 @@ void TestAbout::hotSpotLeavesTheBareBackgroundForGood() {
 void TestAbout::hotSpotWithoutTrayKeepsMainReachable() {
     r->platform.trayAvailable = false;
     r->start();
-    TfmTocsiner* w = r->main();
-    TfmAvtor* a = r->avtor();
+    MainWindow* w = r->main();
+    AboutCard* a = r->avtor();
     r->clickMain("sbAbout");
     r->clickCard(QPoint(212, 20));
     r->clickCard(QPoint(240, 228));

@@ -1,7 +1,7 @@
 #include "../tasklist/tasklistfixture.h"
 
-#include "schedule.h"
-#include "tfmmsg.h"
+#include "alarm/alarmwindow.h"
+#include "scheduler/schedule.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,7 +44,7 @@ private Q_SLOTS:
     void firedTasksOpenTheWindowInTheirMode();
 
 private:
-    TfmMsg* msg() const { return r->windows->fmMsg.get(); }
+    AlarmWindow* msg() const { return r->windows->fmMsg.get(); }
     QLabel* label(const char* name) const {
         return msg()->findChild<QLabel*>(QString::fromLatin1(name));
     }
@@ -340,12 +340,12 @@ void TestAlarm::messageLeftRoundsHalfToEven() {
     QFETCH(int, width);
     QFETCH(int, chars);
     QFETCH(int, left);
-    QCOMPARE(TfmMsg::messageLeft(width, chars), left);
+    QCOMPARE(AlarmWindow::messageLeft(width, chars), left);
 }
 
 void TestAlarm::messageIsCentredOnShow() {
     fire(QStringLiteral("Обед"), 0, QStringLiteral("Десять сим"));
-    QCOMPARE(label("lMsg")->x(), TfmMsg::messageLeft(msg()->frameGeometry().width(), 10));
+    QCOMPARE(label("lMsg")->x(), AlarmWindow::messageLeft(msg()->frameGeometry().width(), 10));
     QCOMPARE(label("lMsg")->y(), 9);
     QTest::mouseClick(okButton(), Qt::LeftButton);
     // A message too long for its line is broken into lines inside the
@@ -360,7 +360,7 @@ void TestAlarm::messageIsCentredOnShow() {
     QCOMPARE(okButton()->y() - okY, msg()->height() - form.height());
     QTest::mouseClick(okButton(), Qt::LeftButton);
     fire(QStringLiteral("Обед"), 0, QStringLiteral("Ок"));
-    QCOMPARE(label("lMsg")->x(), TfmMsg::messageLeft(msg()->frameGeometry().width(), 2));
+    QCOMPARE(label("lMsg")->x(), AlarmWindow::messageLeft(msg()->frameGeometry().width(), 2));
     QCOMPARE(msg()->size(), form);
     QCOMPARE(okButton()->y(), okY);
     // A second task seconds later, its long message over the first's while

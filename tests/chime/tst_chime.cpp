@@ -1,8 +1,8 @@
-#include "chime.h"
-#include "fakeplatform.h"
+#include "app/programwindows.h"
+#include "platform/fakeplatform.h"
 #include "programrun.h"
-#include "programwindows.h"
-#include "regionalformats.h"
+#include "scheduler/chime.h"
+#include "store/regionalformats.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -51,7 +51,7 @@ struct Run : ProgramRun {
     // back from watching to the long interval) or after maxTicks, and
     // returns the number of ticks run.
     int runTimer2(int maxTicks) {
-        TfmTocsiner* w = main();
+        MainWindow* w = main();
         const qsizetype before = platform.soundLog.size();
         int ticks = 0;
         while (ticks < maxTicks && w->chime()->Timer2().isActive()) {
@@ -252,7 +252,7 @@ void TestChime::startupArmsOnlyForAStoredChoice() {
 void TestChime::armedAt102030ChimesAtTheHourAndRearms() {
     Run r;
     r.startAt(hms(10, 20, 30), "1");
-    TfmTocsiner* w = r.main();
+    MainWindow* w = r.main();
     QVERIFY(w->chime()->Timer2().isActive());
     QCOMPARE(w->chime()->Timer2().interval(), 2365000);
 
@@ -281,7 +281,7 @@ void TestChime::armedAt102030ChimesAtTheHourAndRearms() {
 void TestChime::armedAt105910WatchesAtOnce() {
     Run r;
     r.startAt(hms(10, 59, 10), "4");
-    TfmTocsiner* w = r.main();
+    MainWindow* w = r.main();
     QVERIFY(w->chime()->Timer2().isActive());
     QCOMPARE(w->chime()->Timer2().interval(), 100);
     // 50 s of 100 ms ticks, then eleven cuckoos at 11:00:00.
@@ -372,7 +372,7 @@ void TestChime::hourStrikes() {
 void TestChime::lateTickSkipsTheHourAndWatchesOn() {
     Run r;
     r.startAt(hms(10, 20, 30), "1");
-    TfmTocsiner* w = r.main();
+    MainWindow* w = r.main();
     // The long tick comes only at 11:10, after the hour's first minutes.
     r.clock.set(kDay, hms(11, 10, 0));
     w->chime()->Timer2Timer();
@@ -389,7 +389,7 @@ void TestChime::lateTickSkipsTheHourAndWatchesOn() {
 void TestChime::silenceStopsAtOnceAndAnotherChoiceRearms() {
     Run r;
     r.startAt(hms(10, 59, 10), "1");
-    TfmTocsiner* w = r.main();
+    MainWindow* w = r.main();
     QVERIFY(w->chime()->Timer2().isActive());
     r.choose(0);
     QCOMPARE(r.cbSound()->currentIndex(), 0);
@@ -420,7 +420,7 @@ void TestChime::silenceStopsAtOnceAndAnotherChoiceRearms() {
 void TestChime::sameIntervalLeavesTheRunningPeriodAlone() {
     Run r;
     r.startAt(hms(10, 20, 30), "3");
-    TfmTocsiner* w = r.main();
+    MainWindow* w = r.main();
     QCOMPARE(w->chime()->Timer2().interval(), 2365000);
     // Let the real timer run a while; long timers count in whole seconds.
     QTest::qWait(1500);

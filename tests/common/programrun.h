@@ -4,18 +4,18 @@
 // the fake platform and a clock that stands still until told otherwise, and
 // what the tests read of the settings file there.
 
-#include "clock.h"
-#include "fakeplatform.h"
-#include "firing.h"
-#include "handlerguard.h"
-#include "hourlychime.h"
-#include "programwindows.h"
-#include "regionalformats.h"
-#include "taskeditor.h"
-#include "tasklist.h"
-#include "tfmtocsiner.h"
-#include "tfmweek.h"
-#include "tray.h"
+#include "app/mainwindow.h"
+#include "app/programwindows.h"
+#include "chime/hourlychime.h"
+#include "editor/taskeditor.h"
+#include "editor/weekdaypicker.h"
+#include "firing/firing.h"
+#include "platform/fakeplatform.h"
+#include "store/clock.h"
+#include "store/regionalformats.h"
+#include "tasklist/tasklist.h"
+#include "tray/tray.h"
+#include "uicommon/handlerguard.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -101,8 +101,8 @@ struct ProgramRun {
     }
     void stop() { windows.reset(); }
 
-    TfmTocsiner* main() const { return windows->fmTocsiner.get(); }
-    TfmWeek* week() const { return windows->fmWeek.get(); }
+    MainWindow* main() const { return windows->fmTocsiner.get(); }
+    WeekDayPicker* week() const { return windows->fmWeek.get(); }
     template <class T> T* control(const char* name) const {
         T* w = main()->findChild<T*>(QString::fromLatin1(name));
         if (w == nullptr)

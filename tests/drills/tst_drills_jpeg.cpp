@@ -2,7 +2,7 @@
 // every truncation, random byte flips, forged frame sizes and markers, and
 // bytes that are no JPEG at all. Each must come back as a null image or as a
 // picture of sane size, without a crash, a hang or a message.
-#include "jpegimage.h"
+#include "about/jpegimage.h"
 
 #include <QElapsedTimer>
 #include <QFile>

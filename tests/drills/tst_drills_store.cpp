@@ -2,10 +2,10 @@
 // file deleted while the program runs. A refused write must say "Unable to
 // write to <path>", leave the file byte for byte as it was and leave no
 // temporary file behind; the store must work again once the cause is gone.
-#include "apperror.h"
-#include "clock.h"
-#include "regionalformats.h"
-#include "settingsfile.h"
+#include "store/apperror.h"
+#include "store/clock.h"
+#include "store/regionalformats.h"
+#include "store/settingsfile.h"
 
 #include <QDir>
 #include <QFile>

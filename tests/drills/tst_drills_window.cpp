@@ -58,7 +58,7 @@ struct TimerSim {
     QList<std::pair<qint64, QDateTime>> chimes;
 
     explicit TimerSim(Run& r) : run(r) {
-        TfmTocsiner* w = run.main();
+        MainWindow* w = run.main();
         due1 = w->firing()->Timer1().isActive() ? w->firing()->Timer1().interval() : kNever;
         due2 = w->chime()->Timer2().isActive() ? w->chime()->Timer2().interval() : kNever;
     }
@@ -74,7 +74,7 @@ struct TimerSim {
         log.clear();
     }
     void runFor(qint64 ms) {
-        TfmTocsiner* w = run.main();
+        MainWindow* w = run.main();
         const qint64 end = mono + ms;
         for (;;) {
             const qint64 next = std::min(due1, due2);

@@ -2,13 +2,13 @@
 
 // A run of the program's windows with the editor's controls at hand.
 
-#include "daycount.h"
-#include "focushandlers.h"
-#include "maskedtimeedit.h"
 #include "programrun.h"
-#include "radiogroup.h"
-#include "ui_tfmtocsiner.h"
-#include "ui_tfmweek.h"
+#include "store/daycount.h"
+#include "ui_mainwindow.h"
+#include "ui_weekdaypicker.h"
+#include "uicommon/focushandlers.h"
+#include "uicommon/maskedtimeedit.h"
+#include "uicommon/radiogroup.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -84,7 +84,7 @@ struct EditorRun : ProgramRun {
     // Ticks exactly the given days in the picker with the keyboard, then
     // gives the activation back to the main window.
     void tickDays(const QString& week) const {
-        TfmWeek* w = this->week();
+        WeekDayPicker* w = this->week();
         w->show();
         w->activateWindow();
         if (!QTest::qWaitForWindowActive(w))

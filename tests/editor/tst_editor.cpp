@@ -1,9 +1,9 @@
 #include "editorfixture.h"
 
-#include "schedule.h"
+#include "scheduler/schedule.h"
 
-#include "systemplatform.h"
-#include "updown.h"
+#include "platform/systemplatform.h"
+#include "uicommon/updown.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,13 +1,13 @@
-#include "clicklabel.h"
-#include "daycount.h"
-#include "eventchecklist.h"
-#include "fakeplatform.h"
+#include "alarm/alarmwindow.h"
+#include "app/programwindows.h"
+#include "platform/fakeplatform.h"
 #include "programrun.h"
-#include "programwindows.h"
-#include "regionalformats.h"
-#include "schedule.h"
-#include "services.h"
-#include "tfmmsg.h"
+#include "scheduler/schedule.h"
+#include "store/daycount.h"
+#include "store/regionalformats.h"
+#include "uicommon/clicklabel.h"
+#include "uicommon/eventchecklist.h"
+#include "uicommon/services.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -84,7 +84,7 @@ struct Run : ProgramRun {
         clock.set(day, at);
         create();
     }
-    TfmMsg* msg() const { return windows->fmMsg.get(); }
+    AlarmWindow* msg() const { return windows->fmMsg.get(); }
     Schedule& schedule() const { return *main()->schedule(); }
     EventCheckList* list() const { return control<EventCheckList>("clbEvents"); }
 

@@ -1,5 +1,5 @@
 // The real platform's opening of a task's "App": one path, never a command line.
-#include "systemplatform.h"
+#include "platform/systemplatform.h"
 
 #include <QDesktopServices>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "clock.h"
-#include "daycount.h"
-#include "regionalformats.h"
+#include "store/clock.h"
+#include "store/daycount.h"
+#include "store/regionalformats.h"
 
 #include <QLocale>
 #include <QTest>

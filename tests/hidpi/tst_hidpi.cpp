@@ -3,10 +3,10 @@
 // program draws or ships is there in the screen's own pixels, not blown up
 // from half as many. (The real program on a 192-dpi X server: e2e_hidpi.)
 
-#include "icons.h"
+#include "about/aboutcard.h"
 #include "programrun.h"
-#include "tfmavtor.h"
-#include "ui_tfmavtor.h"
+#include "ui_aboutcard.h"
+#include "uicommon/icons.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,7 +27,7 @@ void TestHiDpi::scaledByTwo() {
     ProgramRun r;
     r.create();
     r.windows->showAtStart();
-    TfmTocsiner* main = r.main();
+    MainWindow* main = r.main();
     QVERIFY(QTest::qWaitForWindowExposed(main));
     QCOMPARE(main->windowHandle()->devicePixelRatio(), 2.0);
 
@@ -59,7 +59,7 @@ void TestHiDpi::scaledByTwo() {
     auto* about = main->findChild<QToolButton*>(QStringLiteral("sbAbout"));
     QVERIFY(about != nullptr);
     QTest::mouseClick(about, Qt::LeftButton);
-    TfmAvtor* card = r.windows->fmAvtor.get();
+    AboutCard* card = r.windows->fmAvtor.get();
     QVERIFY(QTest::qWaitForWindowExposed(card));
     QCOMPARE(card->size(), QSize(490, 311));
     const QPixmap background = card->ui->Image2->pixmap();

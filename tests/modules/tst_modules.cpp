@@ -1,11 +1,11 @@
 // The waves of the sound module and the program's side of both modules, with
 // no sound server and no system bus: everything here must stay silent.
 
-#include "powermodule.h"
-#include "soundmodule.h"
-#include "synth.h"
+#include "modules/client/powermodule.h"
+#include "modules/client/soundmodule.h"
+#include "modules/sound/synth.h"
+#include "modules/sound/waves.h"
 #include "waveanalysis.h"
-#include "waves.h"
 
 #include <QElapsedTimer>
 #include <QFile>

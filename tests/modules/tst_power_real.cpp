@@ -3,7 +3,7 @@
 // calls it gets. The machine's own system bus is never reached.
 
 #include "childprocess.h"
-#include "powermodule.h"
+#include "modules/client/powermodule.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,10 +3,10 @@
 // module's own waves to show what went out, whole or cut off.
 
 #include "childprocess.h"
-#include "soundmodule.h"
-#include "synth.h"
+#include "modules/client/soundmodule.h"
+#include "modules/sound/synth.h"
+#include "modules/sound/waves.h"
 #include "waveanalysis.h"
-#include "waves.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
+#include "alarm/alarmwindow.h"
 #include "editorfixture.h"
-#include "schedule.h"
-#include "tfmmsg.h"
+#include "scheduler/schedule.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -117,7 +117,7 @@ void TestRecurrence::pickerPlaceAndPinKeptOverARestart() {
 }
 
 void TestRecurrence::pickerWindowShape() {
-    TfmWeek* w = r->week();
+    WeekDayPicker* w = r->week();
     QCOMPARE(w->windowTitle(), QStringLiteral("Неделя"));
     QCOMPARE(w->size(), QSize(117, 118));
     QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
@@ -132,7 +132,7 @@ void TestRecurrence::pickerWindowShape() {
 }
 
 void TestRecurrence::showDaysIgnoresOtherCharacters() {
-    TfmWeek* w = r->week();
+    WeekDayPicker* w = r->week();
     w->ShowDays(QStringLiteral("6x0 79-3"));
     QCOMPARE(w->tickedDays(), QStringLiteral("036"));
     w->ShowDays(QString());

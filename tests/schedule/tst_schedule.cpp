@@ -1,11 +1,11 @@
-#include "apperror.h"
-#include "clock.h"
-#include "daycount.h"
-#include "duetasks.h"
-#include "keys.h"
-#include "regionalformats.h"
-#include "schedule.h"
-#include "settingsfile.h"
+#include "scheduler/duetasks.h"
+#include "scheduler/schedule.h"
+#include "store/apperror.h"
+#include "store/clock.h"
+#include "store/daycount.h"
+#include "store/keys.h"
+#include "store/regionalformats.h"
+#include "store/settingsfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include "autostart.h"
-#include "instancelock.h"
-#include "systemplatform.h"
-#include "systemtrayicon.h"
-#include "windowhints.h"
+#include "platform/autostart.h"
+#include "platform/instancelock.h"
+#include "platform/systemplatform.h"
+#include "platform/systemtrayicon.h"
+#include "platform/windowhints.h"
 
 #include <QApplication>
 #include <QDir>

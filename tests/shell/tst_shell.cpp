@@ -1,13 +1,13 @@
-#include "daycount.h"
-#include "fakeplatform.h"
+#include "about/aboutcard.h"
+#include "alarm/alarmwindow.h"
+#include "app/programwindows.h"
+#include "editor/weekdaypicker.h"
+#include "platform/fakeplatform.h"
 #include "programrun.h"
-#include "programwindows.h"
-#include "radiogroup.h"
-#include "regionalformats.h"
-#include "schedule.h"
-#include "tfmavtor.h"
-#include "tfmmsg.h"
-#include "tfmweek.h"
+#include "scheduler/schedule.h"
+#include "store/daycount.h"
+#include "store/regionalformats.h"
+#include "uicommon/radiogroup.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -138,7 +138,7 @@ void TestShell::cleanup() {
 
 void TestShell::startupOnEmptyFolder() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     QVERIFY(!r->windows->isSecondCopy());
     QVERIFY(QFileInfo::exists(r->iniPath()));
     // "Main" first with Top, then AutoRec from cbARec's own handler.
@@ -180,7 +180,7 @@ void TestShell::startupRestoresOptionsRunningTheirHandlers() {
     r->writeIni("[Main]\nTop=40\nLeft=30\nHeight=400\nWidth=600\nSound=3\nAutoRec=0\n"
                 "StayOnTop=2\nHideOnStart=2\n");
     r->start();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     QCOMPARE(w->pos(), QPoint(30, 40));
     QCOMPARE(w->frameGeometry().size(), QSize(600, 400));
     QCOMPARE(r->control<QComboBox>("cbSound")->currentIndex(), 3);
@@ -258,7 +258,7 @@ void TestShell::readOnlySettingsStillMakeAnAlarmClock() {
     QVERIFY(QFile::setPermissions(r->iniPath(), QFileDevice::ReadOwner | QFileDevice::ReadUser));
     const QString before = r->ini();
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     // One box for the whole start-up, after it, then everything that was read.
     QTRY_COMPARE(r->platform.boxes.size(), 1);
     QVERIFY(r->platform.boxes.at(0).text.startsWith(QStringLiteral("Unable to write to ")));
@@ -321,7 +321,7 @@ void TestShell::secondCopyTouchesNothing() {
 
 void TestShell::resizeWritesOnlyWhileVisible() {
     r->start();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     w->resize(620, 330);
     QCOMPARE(r->value(QStringLiteral("Height")), QStringLiteral("<absent>"));
     w->show();
@@ -345,7 +345,7 @@ void TestShell::resizeWritesOnlyWhileVisible() {
 
 void TestShell::shutdownStoresPositionAlsoWhenHidden() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     w->move(123, 77);
     w->tray()->pmiHideClick();
     QVERIFY(!w->isVisible());
@@ -367,7 +367,7 @@ void TestShell::shutdownStoresPositionAlsoWhenHidden() {
 
 void TestShell::mouseDownOnBareBackgroundMovesTheWindow() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     const QPoint bare(150, 140);
     QCOMPARE(w->childAt(bare), nullptr);
@@ -441,7 +441,7 @@ void TestShell::trayMenuItems() {
 
 void TestShell::trayDoubleClickAndRightRelease() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     w->tray()->pmiHideClick();
     QVERIFY(!w->isVisible());
     r->platform.trayIcon()->doubleClick();
@@ -460,7 +460,7 @@ void TestShell::trayDoubleClickAndRightRelease() {
 
 void TestShell::hideAndShowFromTheMenu() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     QAction* hide = w->findChild<QAction*>(QStringLiteral("pmiHide"));
     QAction* show = w->findChild<QAction*>(QStringLiteral("pmiShow"));
     QVERIFY(!r->control<QListWidget>("clbEvents")->isEnabled());
@@ -479,7 +479,7 @@ void TestShell::hideAndShowFromTheMenu() {
 
 void TestShell::hideMovesFocusToTheTaskList() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     QApplication::setActiveWindow(w);
     QVERIFY(QTest::qWaitForWindowActive(w));
     auto* list = r->control<QListWidget>("clbEvents");
@@ -518,8 +518,8 @@ void TestShell::hideMovesFocusToTheTaskList() {
 
 void TestShell::hideAndShowTakeAPinnedPickerAlong() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
-    TfmWeek* week = r->windows->fmWeek.get();
+    MainWindow* w = r->main();
+    WeekDayPicker* week = r->windows->fmWeek.get();
     week->findChild<QCheckBox*>(QStringLiteral("cbHold"))->setChecked(true);
     week->show();
     w->tray()->pmiHideClick();
@@ -535,7 +535,7 @@ void TestShell::hideAndShowTakeAPinnedPickerAlong() {
 
 void TestShell::stayOnTopTogglesKeepExactlyOneIcon() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     auto* box = r->control<QCheckBox>("cbStayOnTop");
     for (int i = 0; i < 6; ++i) {
         r->platform.trayLog.clear();
@@ -566,7 +566,7 @@ void TestShell::stayOnTopTogglesKeepExactlyOneIcon() {
 void TestShell::startHiddenShowsOnlyTheTrayIcon() {
     r->writeIni("[Main]\nHideOnStart=1\n");
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     QVERIFY(!w->isVisible());
     QVERIFY(!w->isMinimized());
     QVERIFY(r->platform.trayIcon()->isAdded());
@@ -580,7 +580,7 @@ void TestShell::startHiddenShowsOnlyTheTrayIcon() {
 void TestShell::withoutTrayHidingMinimises() {
     r->platform.trayAvailable = false;
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     w->tray()->pmiHideClick();
     QVERIFY(w->isVisible());
     QVERIFY(w->isMinimized());
@@ -701,7 +701,7 @@ void TestShell::autostartFailureShowsMessage() {
 
 void TestShell::layoutMatchesTheDesign() {
     r->startAndShow();
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QCOMPARE(w->frameGeometry().size(), QSize(510, 314));
     // The design's client area.

@@ -1,11 +1,11 @@
-#include "apperror.h"
-#include "clock.h"
-#include "daycount.h"
-#include "inidocument.h"
-#include "keys.h"
-#include "nameorder.h"
-#include "regionalformats.h"
-#include "settingsfile.h"
+#include "store/apperror.h"
+#include "store/clock.h"
+#include "store/daycount.h"
+#include "store/inidocument.h"
+#include "store/keys.h"
+#include "store/nameorder.h"
+#include "store/regionalformats.h"
+#include "store/settingsfile.h"
 
 #include <QCollator>
 #include <QDir>

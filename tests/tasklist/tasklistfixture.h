@@ -2,8 +2,8 @@
 
 // A run of the program's windows with the task list at hand.
 
-#include "eventchecklist.h"
 #include "programrun.h"
+#include "uicommon/eventchecklist.h"
 
 #include <QPoint>
 #include <QStyle>

@@ -1,7 +1,7 @@
 #include "tasklistfixture.h"
 
-#include "keys.h"
-#include "schedule.h"
+#include "scheduler/schedule.h"
+#include "store/keys.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -12,7 +12,7 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
-#include "tfmmsg.h"
+#include "alarm/alarmwindow.h"
 
 namespace {
 
@@ -154,7 +154,7 @@ void TestTaskList::sortCommandsStoreTheirOrder() {
                       task(QStringLiteral("a"), QStringLiteral("14:00:00"))}));
     r->start();
     QCOMPARE(r->rows(), QStringList({QStringLiteral("b"), QStringLiteral("a")}));
-    TfmTocsiner* w = r->main();
+    MainWindow* w = r->main();
     w->taskList()->SortN()->trigger();
     QCOMPARE(r->value(QStringLiteral("Main"), QStringLiteral("SortBy")), QStringLiteral("Name"));
     QCOMPARE(r->rows(), QStringList({QStringLiteral("a"), QStringLiteral("b")}));

@@ -1,9 +1,9 @@
-#include "tfmmsg.h"
-#include "ui_tfmmsg.h"
+#include "alarm/alarmwindow.h"
+#include "ui_alarmwindow.h"
 
-#include "handlerguard.h"
-#include "platform.h"
-#include "windowhints.h"
+#include "platform/platform.h"
+#include "platform/windowhints.h"
+#include "uicommon/handlerguard.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -27,7 +27,7 @@ QString countdownText(int seconds) {
 
 } // namespace
 
-TfmMsg::TfmMsg(QWidget* parent)
+AlarmWindow::AlarmWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       ui(std::make_unique<Ui::TfmMsg>()) {
@@ -65,9 +65,9 @@ TfmMsg::TfmMsg(QWidget* parent)
     connect(ui->sbOk, &QToolButton::clicked, this, [this] { guarded([this] { sbOkClick(); }); });
 }
 
-TfmMsg::~TfmMsg() = default;
+AlarmWindow::~AlarmWindow() = default;
 
-template <class F> void TfmMsg::guarded(F&& handler) noexcept {
+template <class F> void AlarmWindow::guarded(F&& handler) noexcept {
     if (m_guard != nullptr) {
         m_guard->run(std::forward<F>(handler));
         return;
@@ -79,12 +79,12 @@ template <class F> void TfmMsg::guarded(F&& handler) noexcept {
     }
 }
 
-void TfmMsg::setFiredTask(const QString& taskName, int action) {
+void AlarmWindow::setFiredTask(const QString& taskName, int action) {
     setWindowTitle(kMsgCaptionPrefix.toString() + taskName);
     m_action = action;
 }
 
-void TfmMsg::setMessage(const QString& text) {
+void AlarmWindow::setMessage(const QString& text) {
     ui->lMsg->setText(text);
     ui->lMsg->adjustSize();
     // A second alarm's message while the window is up: it is placed as a
@@ -93,7 +93,7 @@ void TfmMsg::setMessage(const QString& text) {
         placeMessage();
 }
 
-void TfmMsg::showAlarm() {
+void AlarmWindow::showAlarm() {
     // From hidden, showing runs the show sequence; shown already, nothing of
     // it runs again.
     show();
@@ -104,7 +104,7 @@ void TfmMsg::showAlarm() {
     QApplication::alert(this);
 }
 
-void TfmMsg::present(const QString& taskName, int action, const QString* message, bool show) {
+void AlarmWindow::present(const QString& taskName, int action, const QString* message, bool show) {
     // A firing that shows nothing (a restart, a program opened without a
     // message) has nothing to say on the window of another task.
     if (!show)
@@ -134,7 +134,7 @@ void TfmMsg::present(const QString& taskName, int action, const QString* message
     m_pending.append(alarm);
 }
 
-void TfmMsg::showFresh(const Pending& alarm) {
+void AlarmWindow::showFresh(const Pending& alarm) {
     // Shown, it is a countdown that ran out or a message giving way: from
     // hidden, the show sets up mode, options and countdown afresh.
     if (isVisible()) {
@@ -148,18 +148,18 @@ void TfmMsg::showFresh(const Pending& alarm) {
     showAlarm();
 }
 
-void TfmMsg::presentPending() {
+void AlarmWindow::presentPending() {
     if (m_pending.isEmpty() || holdsAnAlarm())
         return;
     showFresh(m_pending.takeFirst());
 }
 
-QString TfmMsg::firedTaskName() const {
+QString AlarmWindow::firedTaskName() const {
     // The whole rest of the caption: a name cut short could name another task.
     return windowTitle().mid(kMsgCaptionPrefix.size());
 }
 
-int TfmMsg::messageLeft(int outerWidth, int chars) {
+int AlarmWindow::messageLeft(int outerWidth, int chars) {
     // Twice the exact left edge, W - 6n, is a whole number; halve it, and on
     // a half take the even neighbour.
     const long long twice = static_cast<long long>(outerWidth) - 6LL * chars;
@@ -174,19 +174,19 @@ int TfmMsg::messageLeft(int outerWidth, int chars) {
     return static_cast<int>(half);
 }
 
-void TfmMsg::showEvent(QShowEvent* event) {
+void AlarmWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormShow(); });
 }
 
-void TfmMsg::hideEvent(QHideEvent* event) {
+void AlarmWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormHide(); });
 }
 
-void TfmMsg::FormShow() {
+void AlarmWindow::FormShow() {
     ui->cbDeactive->setChecked(false);
     ui->cbDel->setChecked(false);
     placeMessage();
@@ -203,7 +203,7 @@ void TfmMsg::FormShow() {
     }
 }
 
-void TfmMsg::restoreFormLayout() {
+void AlarmWindow::restoreFormLayout() {
     ui->lMsg->setWordWrap(false);
     ui->lMsg->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (const auto& [w, y] : std::as_const(m_formBelowMsg))
@@ -211,7 +211,7 @@ void TfmMsg::restoreFormLayout() {
     setFixedSize(m_formSize);
 }
 
-void TfmMsg::placeMessage() {
+void AlarmWindow::placeMessage() {
     restoreFormLayout();
     // Characters, not UTF-16 units: a character outside the BMP counts once.
     ui->lMsg->adjustSize();
@@ -237,7 +237,7 @@ void TfmMsg::placeMessage() {
     setFixedSize(m_formSize.width(), m_formSize.height() + extra);
 }
 
-void TfmMsg::startSwitchOffMode() {
+void AlarmWindow::startSwitchOffMode() {
     m_switchOff = true;
     // The countdown's line replaces the message's, so the form's own layout.
     restoreFormLayout();
@@ -250,7 +250,7 @@ void TfmMsg::startSwitchOffMode() {
     ui->sbOk->setText(QStringLiteral("Отмена!"));
 }
 
-void TfmMsg::closeEvent(QCloseEvent* event) {
+void AlarmWindow::closeEvent(QCloseEvent* event) {
     // The close box cancels a countdown as the button does: a switch-off
     // never runs on behind a window the user has put away. The options are
     // the button's alone.
@@ -260,11 +260,11 @@ void TfmMsg::closeEvent(QCloseEvent* event) {
         QTimer::singleShot(0, this, [this] { guarded([this] { presentPending(); }); });
 }
 
-void TfmMsg::FormHide() {
+void AlarmWindow::FormHide() {
     Timer1.stop();
 }
 
-void TfmMsg::Timer1Timer() {
+void AlarmWindow::Timer1Timer() {
     // Asking again while it is in front only makes the window manager flicker.
     if (isActiveWindow())
         return;
@@ -272,7 +272,7 @@ void TfmMsg::Timer1Timer() {
     activateWindow();
 }
 
-void TfmMsg::Timer2Timer() {
+void AlarmWindow::Timer2Timer() {
     if (CountdownSeconds > 0)
         --CountdownSeconds;
     ui->lWarn->setText(countdownText(CountdownSeconds));
@@ -287,7 +287,7 @@ void TfmMsg::Timer2Timer() {
     }
 }
 
-void TfmMsg::sbOkClick() {
+void AlarmWindow::sbOkClick() {
     Timer2.stop();
     hide();
     if (m_tasks == nullptr) {

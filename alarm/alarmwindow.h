@@ -38,11 +38,11 @@ inline constexpr QStringView kMsgCaptionPrefix = u"Звонарька - ";
 // every action), then, for the actions that show it, setMessage() where there
 // is one and showAlarm(). Everything after that is the window's own: message
 // mode with "OK", or for action 2 a 15-second countdown to the switch-off.
-class TfmMsg final : public QWidget {
+class AlarmWindow final : public QWidget {
     Q_OBJECT
 public:
-    explicit TfmMsg(QWidget* parent = nullptr);
-    ~TfmMsg() override;
+    explicit AlarmWindow(QWidget* parent = nullptr);
+    ~AlarmWindow() override;
 
     // The task list the two options act on, the platform that switches the
     // computer off and the guard its handlers run under; all null unties it.

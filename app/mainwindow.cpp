@@ -1,29 +1,29 @@
-#include "tfmtocsiner.h"
-#include "ui_tfmtocsiner.h"
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
 
-#include "clock.h"
-#include "daycount.h"
-#include "firing.h"
-#include "handlerguard.h"
-#include "helpandabout.h"
-#include "hourlychime.h"
-#include "instancelock.h"
-#include "keys.h"
-#include "platform.h"
-#include "schedule.h"
-#include "services.h"
-#include "settingsfile.h"
-#include "shutdownsignals.h"
-#include "startupentry.h"
-#include "systemlog.h"
-#include "taskeditor.h"
-#include "tasklist.h"
-#include "tfmavtor.h"
-#include "tfmmsg.h"
-#include "tfmweek.h"
-#include "tray.h"
-#include "windowdrag.h"
-#include "windowhints.h"
+#include "about/aboutcard.h"
+#include "about/helpandabout.h"
+#include "alarm/alarmwindow.h"
+#include "app/windowdrag.h"
+#include "autostart/startupentry.h"
+#include "chime/hourlychime.h"
+#include "editor/taskeditor.h"
+#include "editor/weekdaypicker.h"
+#include "firing/firing.h"
+#include "platform/instancelock.h"
+#include "platform/platform.h"
+#include "platform/shutdownsignals.h"
+#include "platform/systemlog.h"
+#include "platform/windowhints.h"
+#include "scheduler/schedule.h"
+#include "store/clock.h"
+#include "store/daycount.h"
+#include "store/keys.h"
+#include "store/settingsfile.h"
+#include "tasklist/tasklist.h"
+#include "tray/tray.h"
+#include "uicommon/handlerguard.h"
+#include "uicommon/services.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -40,9 +40,9 @@ const QString kCaption = QStringLiteral("Звонарька 2.5 by Korvel");
 
 } // namespace
 
-class TfmTocsiner::Links final : public TrayWindowLink, public AlarmTaskActions {
+class MainWindow::Links final : public TrayWindowLink, public AlarmTaskActions {
 public:
-    explicit Links(TfmTocsiner& w) : m_w(w) {}
+    explicit Links(MainWindow& w) : m_w(w) {}
 
     void FormShow() override { m_w.FormShow(); }
     void CloseAppClick() override { m_w.CloseAppClick(); }
@@ -59,10 +59,10 @@ public:
     void deleteTask(const QString& name) override { m_w.m_taskList->deleteListedTask(name); }
 
 private:
-    TfmTocsiner& m_w;
+    MainWindow& m_w;
 };
 
-TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
+MainWindow::MainWindow(ShellContext context, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TfmTocsiner>()),
       m_guard(std::make_unique<HandlerGuard>([this](const QString& text) { showErrorBox(text); })),
       m_services(std::make_unique<Services>(context.platform, context.clock,
@@ -133,15 +133,15 @@ TfmTocsiner::TfmTocsiner(ShellContext context, QWidget* parent)
     m_guard->holdBoxes(false);
 }
 
-TfmTocsiner::~TfmTocsiner() {
+MainWindow::~MainWindow() {
     m_guard->run([this] { FormDestroy(); });
-    // The controls go now, while this is still a whole TfmTocsiner: the one
+    // The controls go now, while this is still a whole MainWindow: the one
     // holding the focus loses it as it is destroyed, and its exit handler
     // must meet the closed guard, not a half-destroyed window.
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
-void TfmTocsiner::showErrorBox(const QString& text) noexcept {
+void MainWindow::showErrorBox(const QString& text) noexcept {
     // Ending never waits for a person: a session's logout must not hang on
     // a box nobody will click. The file stays as it was.
     if (m_shuttingDown || ShutdownSignals::requested()) {
@@ -166,35 +166,35 @@ void TfmTocsiner::showErrorBox(const QString& text) noexcept {
     }
 }
 
-SettingsFile* TfmTocsiner::settings() const {
+SettingsFile* MainWindow::settings() const {
     return m_services->settingsIfOpen();
 }
 
-Schedule* TfmTocsiner::schedule() const {
+Schedule* MainWindow::schedule() const {
     return m_services->scheduleIfOpen();
 }
 
-Platform& TfmTocsiner::platform() const {
+Platform& MainWindow::platform() const {
     return m_services->platform();
 }
 
-const Clock& TfmTocsiner::clock() const {
+const Clock& MainWindow::clock() const {
     return m_services->clock();
 }
 
-const RegionalFormats& TfmTocsiner::formats() const {
+const RegionalFormats& MainWindow::formats() const {
     return m_services->formats();
 }
 
-TrayIcon* TfmTocsiner::trayIcon() const {
+TrayIcon* MainWindow::trayIcon() const {
     return m_tray->trayIcon();
 }
 
-QMenu* TfmTocsiner::trayMenu() const {
+QMenu* MainWindow::trayMenu() const {
     return m_tray->trayMenu();
 }
 
-void TfmTocsiner::makeFeatures() {
+void MainWindow::makeFeatures() {
     Services& s = *m_services;
     m_tray = std::make_unique<Tray>(s, this, *m_links,
                                     Tray::Controls{ui->Ok, ui->cbStayOnTop, ui->cbStartHide});
@@ -222,13 +222,13 @@ void TfmTocsiner::makeFeatures() {
     m_taskList->setEditor(m_editor.get());
 }
 
-void TfmTocsiner::connectHandlers() {
-    const auto run = [this](void (TfmTocsiner::*handler)()) {
+void MainWindow::connectHandlers() {
+    const auto run = [this](void (MainWindow::*handler)()) {
         return [this, handler] { m_guard->run([this, handler] { (this->*handler)(); }); };
     };
-    connect(ui->CloseApp, &QToolButton::clicked, this, run(&TfmTocsiner::CloseAppClick));
-    connect(ui->cbARec, &QCheckBox::toggled, this, run(&TfmTocsiner::cbARecClick));
-    connect(ui->LShow, &ClickLabel::clicked, this, run(&TfmTocsiner::LShowClick));
+    connect(ui->CloseApp, &QToolButton::clicked, this, run(&MainWindow::CloseAppClick));
+    connect(ui->cbARec, &QCheckBox::toggled, this, run(&MainWindow::cbARecClick));
+    connect(ui->LShow, &ClickLabel::clicked, this, run(&MainWindow::LShowClick));
     // What the firing tells the editor and the alarm window. The alarm
     // window exists from start-up to the end; a main window alone (before
     // the others are made) still does its part of the firing.
@@ -242,7 +242,7 @@ void TfmTocsiner::connectHandlers() {
             });
 }
 
-void TfmTocsiner::attachWindows(TfmMsg* msg, TfmAvtor* avtor, TfmWeek* week) {
+void MainWindow::attachWindows(AlarmWindow* msg, AboutCard* avtor, WeekDayPicker* week) {
     fmMsg = msg;
     fmAvtor = avtor;
     fmWeek = week;
@@ -259,7 +259,7 @@ void TfmTocsiner::attachWindows(TfmMsg* msg, TfmAvtor* avtor, TfmWeek* week) {
     m_startingUp = false;
 }
 
-template <class F> void TfmTocsiner::startupStep(F&& step) {
+template <class F> void MainWindow::startupStep(F&& step) {
     // A refused write does not stop start-up: the box is shown and start-up
     // goes on with what was read, so the tasks are listed, the clock ticks
     // and the tray icon is there. A read-only settings file must not leave a
@@ -271,7 +271,7 @@ template <class F> void TfmTocsiner::startupStep(F&& step) {
     }
 }
 
-void TfmTocsiner::FormCreate() {
+void MainWindow::FormCreate() {
     // One copy per desktop: a second one ends before it reads or writes anything.
     m_instance = platform().claimInstance();
     if (!m_instance) {
@@ -328,11 +328,11 @@ void TfmTocsiner::FormCreate() {
     ui->Label13->setText(formats().formatDate(clock().today()));
 }
 
-void TfmTocsiner::beginShutdown() {
+void MainWindow::beginShutdown() {
     m_shuttingDown = true;
 }
 
-void TfmTocsiner::FormDestroy() {
+void MainWindow::FormDestroy() {
     m_shuttingDown = true;
     // No handler runs from here on (see HandlerGuard).
     m_guard->close();
@@ -347,7 +347,7 @@ void TfmTocsiner::FormDestroy() {
     m_instance.reset();
 }
 
-void TfmTocsiner::storePlace() {
+void MainWindow::storePlace() {
     // Also when hidden: the position it had when it was last shown. A
     // session that cannot report positions keeps the stored ones.
     SettingsFile* settings = m_services->settingsIfOpen();
@@ -357,7 +357,7 @@ void TfmTocsiner::storePlace() {
     }
 }
 
-void TfmTocsiner::displayLost() {
+void MainWindow::displayLost() {
     if (m_shuttingDown || windowTitle().isEmpty())
         return;
     m_shuttingDown = true;
@@ -369,7 +369,7 @@ void TfmTocsiner::displayLost() {
     m_services->close();
 }
 
-void TfmTocsiner::showAtStart() {
+void MainWindow::showAtStart() {
     if (m_secondCopy)
         return;
     if (!m_startHidden) {
@@ -383,12 +383,12 @@ void TfmTocsiner::showAtStart() {
     }
 }
 
-void TfmTocsiner::FormShow() {
+void MainWindow::FormShow() {
     if (fmWeek != nullptr && fmWeek->isPinned())
         fmWeek->show();
 }
 
-void TfmTocsiner::FormResize() {
+void MainWindow::FormResize() {
     if (!isVisible() || !m_services->isOpen() || m_adjustingFrame)
         return;
     const QRect outer = frameGeometry();
@@ -396,7 +396,7 @@ void TfmTocsiner::FormResize() {
     m_services->settings().WriteInteger(keys::MainSection, keys::Width, outer.width());
 }
 
-void TfmTocsiner::FormMouseDown(Qt::MouseButton button, QPoint pos) {
+void MainWindow::FormMouseDown(Qt::MouseButton button, QPoint pos) {
     // Only the window's own background: a press on a control is the control's.
     if (childAt(pos) != nullptr)
         return;
@@ -412,15 +412,15 @@ void TfmTocsiner::FormMouseDown(Qt::MouseButton button, QPoint pos) {
         w->startSystemMove();
 }
 
-void TfmTocsiner::CloseAppClick() {
+void MainWindow::CloseAppClick() {
     close();
 }
 
-void TfmTocsiner::cbARecClick() {
+void MainWindow::cbARecClick() {
     m_services->settings().WriteBool(keys::MainSection, keys::AutoRec, ui->cbARec->isChecked());
 }
 
-void TfmTocsiner::LShowClick() {
+void MainWindow::LShowClick() {
     // The window's own flags, not what is on screen: the view may lie below
     // the window's bottom edge.
     const bool show = ui->Memo1->isHidden();
@@ -429,7 +429,7 @@ void TfmTocsiner::LShowClick() {
         w->setVisible(show);
 }
 
-void TfmTocsiner::setOuterSize(int width, int height) {
+void MainWindow::setOuterSize(int width, int height) {
     m_outerSize = QSize(width, height);
     const QSize frame = frameGeometry().size() - geometry().size();
     resize(width - frame.width(), height - frame.height());
@@ -438,7 +438,7 @@ void TfmTocsiner::setOuterSize(int width, int height) {
     m_outerSizePending = !testAttribute(Qt::WA_WState_Created) || frame.isNull();
 }
 
-void TfmTocsiner::applyPendingOuterSize() {
+void MainWindow::applyPendingOuterSize() {
     // A window mapped minimised waits: resizing it now would map it normal.
     if (!m_outerSizePending || !isVisible() || isMinimized())
         return;
@@ -463,7 +463,7 @@ void TfmTocsiner::applyPendingOuterSize() {
     }
 }
 
-void TfmTocsiner::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
         // A window started minimised for want of a tray counts as hidden: its
@@ -480,7 +480,7 @@ void TfmTocsiner::showEvent(QShowEvent* event) {
     }
 }
 
-void TfmTocsiner::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
         return;
@@ -494,22 +494,22 @@ void TfmTocsiner::changeEvent(QEvent* event) {
     }
 }
 
-void TfmTocsiner::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_guard->run([this] { FormResize(); });
 }
 
-void TfmTocsiner::moveEvent(QMoveEvent* event) {
+void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     m_guard->run([this] { applyPendingOuterSize(); });
 }
 
-void TfmTocsiner::mousePressEvent(QMouseEvent* event) {
+void MainWindow::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
     FormMouseDown(event->button(), event->position().toPoint());
 }
 
-void TfmTocsiner::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // Closing the main window ends the program, whatever else is open.
     event->accept();
     QCoreApplication::quit();

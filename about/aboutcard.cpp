@@ -1,10 +1,10 @@
-#include "tfmavtor.h"
-#include "ui_tfmavtor.h"
+#include "about/aboutcard.h"
+#include "ui_aboutcard.h"
 
-#include "handlerguard.h"
-#include "jpegimage.h"
-#include "platform.h"
-#include "windowhints.h"
+#include "about/jpegimage.h"
+#include "platform/platform.h"
+#include "platform/windowhints.h"
+#include "uicommon/handlerguard.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -67,7 +67,7 @@ QFont fontOfHeight(QFont font, int pixels) {
 
 } // namespace
 
-TfmAvtor::TfmAvtor(QWidget* parent)
+AboutCard::AboutCard(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfmAvtor>()) {
     initAboutResources();
     ui->setupUi(this);
@@ -78,9 +78,9 @@ TfmAvtor::TfmAvtor(QWidget* parent)
     connectHandlers();
 }
 
-TfmAvtor::~TfmAvtor() = default;
+AboutCard::~AboutCard() = default;
 
-void TfmAvtor::setUpElements() {
+void AboutCard::setUpElements() {
     const QFont base = font();
     {
         QFont f = fontOfHeight(base, 19);
@@ -140,7 +140,7 @@ void TfmAvtor::setUpElements() {
     }
 }
 
-void TfmAvtor::connectHandlers() {
+void AboutCard::connectHandlers() {
     connect(ui->ClickImg, &ClickLabel::clicked, this, [this] { ClickImgClick(); });
     connect(ui->Image2, &ClickLabel::clicked, this, [this] { Image2Click(); });
     connect(ui->Image3, &ClickLabel::clicked, this, [this] { Image3Click(); });
@@ -148,7 +148,7 @@ void TfmAvtor::connectHandlers() {
     connect(ui->lMail, &ClickLabel::clicked, this, [this] { lMailClick(); });
 }
 
-bool TfmAvtor::loadBackground(const QByteArray& jpeg) {
+bool AboutCard::loadBackground(const QByteArray& jpeg) {
     const QImage picture = decodeJpeg(jpeg);
     if (picture.isNull()) {
         ui->Image2->setPixmap(QPixmap());
@@ -162,15 +162,15 @@ bool TfmAvtor::loadBackground(const QByteArray& jpeg) {
     return true;
 }
 
-QString TfmAvtor::siteUrl() {
+QString AboutCard::siteUrl() {
     return kSiteUrl;
 }
 
-QString TfmAvtor::mailAddress() {
+QString AboutCard::mailAddress() {
     return kMail;
 }
 
-QSize TfmAvtor::fitProportionally(QSize picture, QSize box) {
+QSize AboutCard::fitProportionally(QSize picture, QSize box) {
     if (picture.isEmpty() || box.isEmpty())
         return picture;
     if (picture.width() <= box.width() && picture.height() <= box.height())
@@ -178,7 +178,7 @@ QSize TfmAvtor::fitProportionally(QSize picture, QSize box) {
     return picture.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
-QPixmap TfmAvtor::transparentBitmap(const QImage& bitmap) {
+QPixmap AboutCard::transparentBitmap(const QImage& bitmap) {
     if (bitmap.isNull())
         return {};
     QPixmap pixmap = QPixmap::fromImage(bitmap);
@@ -187,7 +187,7 @@ QPixmap TfmAvtor::transparentBitmap(const QImage& bitmap) {
     return pixmap;
 }
 
-void TfmAvtor::FormShow() {
+void AboutCard::FormShow() {
     // The card takes the place of the main window, hidden by now.
     if (m_main == nullptr)
         return;
@@ -200,13 +200,13 @@ void TfmAvtor::FormShow() {
         w->setFramePosition(place);
 }
 
-void TfmAvtor::ClickImgClick() {
+void AboutCard::ClickImgClick() {
     hide();
     if (m_main != nullptr && m_guard != nullptr && m_showMain)
         m_guard->run(m_showMain);
 }
 
-void TfmAvtor::Image2Click() {
+void AboutCard::Image2Click() {
     // The main window stays hidden; the tray brings it back. With no tray to
     // come back from it waits minimised instead, as hiding does then, so the
     // program never becomes unreachable.
@@ -215,39 +215,39 @@ void TfmAvtor::Image2Click() {
         m_main->showMinimized();
 }
 
-void TfmAvtor::Image3Click() {
+void AboutCard::Image3Click() {
     // Never undone: the card is made once, so the bare picture stays for the
     // rest of the run.
     ui->Image2->raise();
 }
 
-void TfmAvtor::lbSiteClick() {
+void AboutCard::lbSiteClick() {
     if (m_main != nullptr)
         m_platform->openWithDefaultHandler(kSiteUrl);
 }
 
-void TfmAvtor::lMailClick() {
+void AboutCard::lMailClick() {
     if (m_main != nullptr)
         m_platform->openWithDefaultHandler(QStringLiteral("mailto:") + kMail);
 }
 
-void TfmAvtor::lbSiteMouseEnter() {
+void AboutCard::lbSiteMouseEnter() {
     setTextColour(ui->lbSite, kAqua);
 }
 
-void TfmAvtor::lbSiteMouseLeave() {
+void AboutCard::lbSiteMouseLeave() {
     setTextColour(ui->lbSite, kBlue);
 }
 
-void TfmAvtor::lMailMouseEnter() {
+void AboutCard::lMailMouseEnter() {
     setTextColour(ui->lMail, kAqua);
 }
 
-void TfmAvtor::lMailMouseLeave() {
+void AboutCard::lMailMouseLeave() {
     setTextColour(ui->lMail, kBlue);
 }
 
-void TfmAvtor::dress() {
+void AboutCard::dress() {
     if (m_dressed)
         return;
     m_dressed = true;
@@ -255,14 +255,14 @@ void TfmAvtor::dress() {
     loadBackground(readResource(pictureRatio() > 1.0 ? kBackground2x : kBackground));
 }
 
-void TfmAvtor::showEvent(QShowEvent* event) {
+void AboutCard::showEvent(QShowEvent* event) {
     dress();
     QWidget::showEvent(event);
     if (!event->spontaneous())
         FormShow();
 }
 
-void TfmAvtor::closeEvent(QCloseEvent* event) {
+void AboutCard::closeEvent(QCloseEvent* event) {
     // Closed by the window manager (Alt+F4, a taskbar's or pager's close):
     // the card gives way to the main window as a click on it does, so the
     // program is never left with no window and perhaps no tray to come back
@@ -273,7 +273,7 @@ void TfmAvtor::closeEvent(QCloseEvent* event) {
         ClickImgClick();
 }
 
-bool TfmAvtor::eventFilter(QObject* watched, QEvent* event) {
+bool AboutCard::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::Enter || type == QEvent::Leave) {
         const bool enter = type == QEvent::Enter;

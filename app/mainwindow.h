@@ -1,6 +1,6 @@
 #pragma once
 
-#include "regionalformats.h"
+#include "store/regionalformats.h"
 
 #include <QPoint>
 #include <QSize>
@@ -28,9 +28,9 @@ class SettingsFile;
 class StartupEntry;
 class TaskEditor;
 class TaskList;
-class TfmAvtor;
-class TfmMsg;
-class TfmWeek;
+class AboutCard;
+class AlarmWindow;
+class WeekDayPicker;
 class Tray;
 class TrayIcon;
 
@@ -51,21 +51,21 @@ struct ShellContext {
 // runs the start-up and shut-down sequences by calling them in order. Its
 // own handlers are the window's: showing, sizing, moving, closing, the
 // auto-record option and the hidden view's label. See docs/architecture.md.
-class TfmTocsiner final : public QWidget {
+class MainWindow final : public QWidget {
     Q_OBJECT
 
 public:
     // Runs the start-up sequence (FormCreate). A second copy on the same
     // desktop stops at its first step: see isSecondCopy().
-    explicit TfmTocsiner(ShellContext context, QWidget* parent = nullptr);
+    explicit MainWindow(ShellContext context, QWidget* parent = nullptr);
     // Runs the shut-down sequence (FormDestroy).
-    ~TfmTocsiner() override;
+    ~MainWindow() override;
 
     // True when another copy runs on this desktop: nothing was read or written
     // and the program should end with exit code 0.
     bool isSecondCopy() const { return m_secondCopy; }
     // The other three windows, created after this one; nulls untie them.
-    void attachWindows(TfmMsg* msg, TfmAvtor* avtor, TfmWeek* week);
+    void attachWindows(AlarmWindow* msg, AboutCard* avtor, WeekDayPicker* week);
     // The program is ending: the other windows' shut-down comes before this
     // one's, and from here on a failure is reported, not shown in a box.
     void beginShutdown();
@@ -152,9 +152,9 @@ private:
     std::unique_ptr<TaskList> m_taskList;
     std::unique_ptr<TaskEditor> m_editor;
 
-    TfmMsg* fmMsg = nullptr;
-    TfmAvtor* fmAvtor = nullptr;
-    TfmWeek* fmWeek = nullptr;
+    AlarmWindow* fmMsg = nullptr;
+    AboutCard* fmAvtor = nullptr;
+    WeekDayPicker* fmWeek = nullptr;
 
     bool m_secondCopy = false;
     bool m_startHidden = false;

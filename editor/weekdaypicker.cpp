@@ -1,14 +1,14 @@
-#include "tfmweek.h"
-#include "ui_tfmweek.h"
+#include "editor/weekdaypicker.h"
+#include "ui_weekdaypicker.h"
 
-#include "handlerguard.h"
-#include "taskeditor.h"
-#include "windowhints.h"
+#include "editor/taskeditor.h"
+#include "platform/windowhints.h"
+#include "uicommon/handlerguard.h"
 
 #include <QApplication>
 #include <QListWidgetItem>
 
-TfmWeek::TfmWeek(QWidget* parent)
+WeekDayPicker::WeekDayPicker(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       ui(std::make_unique<Ui::TfmWeek>()) {
@@ -29,14 +29,14 @@ TfmWeek::TfmWeek(QWidget* parent)
         ui->clbWeek->item(i)->setSizeHint(QSize(ui->clbWeek->width() - 4, 13));
 }
 
-TfmWeek::~TfmWeek() {
+WeekDayPicker::~WeekDayPicker() {
     if (m_editor != nullptr) {
         qApp->removeEventFilter(this);
         FormDestroy();
     }
 }
 
-void TfmWeek::attachEditor(TaskEditor* editor, HandlerGuard* guard) {
+void WeekDayPicker::attachEditor(TaskEditor* editor, HandlerGuard* guard) {
     if (m_editor != nullptr)
         qApp->removeEventFilter(this);
     m_editor = editor;
@@ -51,16 +51,16 @@ void TfmWeek::attachEditor(TaskEditor* editor, HandlerGuard* guard) {
     FormCreate();
 }
 
-bool TfmWeek::isPinned() const {
+bool WeekDayPicker::isPinned() const {
     return ui->cbHold->isChecked();
 }
 
-void TfmWeek::ClearAllDays() {
+void WeekDayPicker::ClearAllDays() {
     for (int i = 0; i < ui->clbWeek->count(); ++i)
         ui->clbWeek->item(i)->setCheckState(Qt::Unchecked);
 }
 
-void TfmWeek::ShowDays(const QString& week) {
+void WeekDayPicker::ShowDays(const QString& week) {
     ClearAllDays();
     for (QChar c : week) {
         const int day = c.unicode() - u'0';
@@ -69,7 +69,7 @@ void TfmWeek::ShowDays(const QString& week) {
     }
 }
 
-QString TfmWeek::tickedDays() const {
+QString WeekDayPicker::tickedDays() const {
     QString week;
     for (int i = 0; i < ui->clbWeek->count(); ++i)
         if (ui->clbWeek->item(i)->checkState() == Qt::Checked)
@@ -77,29 +77,29 @@ QString TfmWeek::tickedDays() const {
     return week;
 }
 
-void TfmWeek::FormCreate() {
+void WeekDayPicker::FormCreate() {
     if (m_editor != nullptr)
         m_guard->run([this] { m_editor->LoadWeekSets(); });
 }
 
-void TfmWeek::FormDeactivate() {
+void WeekDayPicker::FormDeactivate() {
     if (m_editor != nullptr)
         m_guard->run([this] { m_editor->WriteWeek(); });
 }
 
-void TfmWeek::FormDestroy() {
+void WeekDayPicker::FormDestroy() {
     if (m_editor != nullptr)
         m_guard->run([this] { m_editor->SaveWeekSets(); });
 }
 
-void TfmWeek::deactivated() {
+void WeekDayPicker::deactivated() {
     if (!m_active)
         return;
     m_active = false;
     FormDeactivate();
 }
 
-void TfmWeek::changeEvent(QEvent* event) {
+void WeekDayPicker::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange)
         return;
@@ -109,13 +109,13 @@ void TfmWeek::changeEvent(QEvent* event) {
         deactivated();
 }
 
-void TfmWeek::hideEvent(QHideEvent* event) {
+void WeekDayPicker::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     // Hidden while active: that is a loss of activation too.
     deactivated();
 }
 
-bool TfmWeek::eventFilter(QObject* watched, QEvent* event) {
+bool WeekDayPicker::eventFilter(QObject* watched, QEvent* event) {
     if (m_active && (event->type() == QEvent::MouseButtonPress ||
                      event->type() == QEvent::MouseButtonDblClick)) {
         if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && w->window() != this)

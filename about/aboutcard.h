@@ -20,11 +20,11 @@ class Platform;
 // afterwards only shown and hidden. Its elements lie in the form from back to
 // front; the click layer ClickImg covers all the text, so a click anywhere
 // but on the two links and the hot spot is the click layer's.
-class TfmAvtor final : public QWidget {
+class AboutCard final : public QWidget {
     Q_OBJECT
 public:
-    explicit TfmAvtor(QWidget* parent = nullptr);
-    ~TfmAvtor() override;
+    explicit AboutCard(QWidget* parent = nullptr);
+    ~AboutCard() override;
 
     // The main window the card stands in for, the platform that opens its
     // links, the guard its handlers run under and the way back to the main

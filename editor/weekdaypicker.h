@@ -13,12 +13,12 @@ class TaskEditor;
 
 // The week-day picker: a small window above the others with the seven days
 // and a pin box. Created hidden at start-up, afterwards only shown and hidden.
-class TfmWeek final : public QWidget {
+class WeekDayPicker final : public QWidget {
     Q_OBJECT
 public:
-    explicit TfmWeek(QWidget* parent = nullptr);
+    explicit WeekDayPicker(QWidget* parent = nullptr);
     // Runs FormDestroy while the main window is still there.
-    ~TfmWeek() override;
+    ~WeekDayPicker() override;
 
     // Ties the picker to the task editor, which keeps its settings and its
     // days, and whose handlers run under `guard`: runs FormCreate. A null
