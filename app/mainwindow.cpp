@@ -199,13 +199,24 @@ void MainWindow::makeFeatures() {
     m_tray = std::make_unique<Tray>(s, this, *m_links,
                                     Tray::Controls{ui->Ok, ui->cbStayOnTop, ui->cbStartHide});
     m_startupEntry = std::make_unique<StartupEntry>(s, this, ui->cbAutoLoad);
-    m_chime = std::make_unique<HourlyChime>(s, ui->cbSound);
-    m_firing = std::make_unique<Firing>(
-        s, *m_chime,
-        Firing::Controls{this, ui->clbEvents, ui->evName, ui->Label1, ui->Label13, ui->lbEvName,
-                         ui->lbEvTime, ui->cbCalculate, ui->sbTestEv, ui->sbCalculate,
-                         ui->TimeImage, ui->Button1, ui->Memo1, ui->Memo2, ui->L10},
-        [this] { return m_taskList->currentTaskName(); });
+    m_chime = std::make_unique<HourlyChime>(s, HourlyChime::Controls{.chimeChoice = ui->cbSound});
+    m_firing = std::make_unique<Firing>(s, *m_chime,
+                                        Firing::Controls{.window = this,
+                                                         .taskList = ui->clbEvents,
+                                                         .taskNameBox = ui->evName,
+                                                         .timeLabel = ui->Label1,
+                                                         .dateLabel = ui->Label13,
+                                                         .lbEvName = ui->lbEvName,
+                                                         .lbEvTime = ui->lbEvTime,
+                                                         .recalcAllBox = ui->cbCalculate,
+                                                         .testButton = ui->sbTestEv,
+                                                         .recalcButton = ui->sbCalculate,
+                                                         .clockImage = ui->TimeImage,
+                                                         .scheduleViewButton = ui->Button1,
+                                                         .scheduleNames = ui->Memo1,
+                                                         .scheduleTimes = ui->Memo2,
+                                                         .scheduleSummary = ui->L10},
+                                        [this] { return m_taskList->currentTaskName(); });
     m_about = std::make_unique<HelpAndAbout>(s, this, ui->sbHelp, ui->sbAbout,
                                              [this] { m_links->hideWeekPicker(); });
     m_taskList = std::make_unique<TaskList>(
@@ -339,7 +350,7 @@ void MainWindow::FormDestroy() {
     // Start-up stopped at its first step: nothing was opened.
     if (windowTitle().isEmpty())
         return;
-    m_firing->Timer1().stop();
+    m_firing->clockTimer().stop();
     m_chime->stop();
     m_tray->DeleteTrayIcon();
     storePlace();

@@ -10,20 +10,20 @@
 
 #include <QComboBox>
 
-HourlyChime::HourlyChime(Services& services, QComboBox* cbSound, QObject* parent)
-    : QObject(parent), m_s(services), cbSound(cbSound) {
-    m_timer2.setInterval(3590000);
+HourlyChime::HourlyChime(Services& services, const Controls& controls, QObject* parent)
+    : QObject(parent), m_s(services), m_controls(controls) {
+    m_chimeTimer.setInterval(3590000);
     // A drop-down's handler runs for the user's choices only, not for start-up's.
-    connect(cbSound, &QComboBox::activated, this,
+    connect(m_controls.chimeChoice, &QComboBox::activated, this,
             [this] { m_s.guard().run([this] { cbSoundChange(); }); });
-    connect(&m_timer2, &QTimer::timeout, this,
+    connect(&m_chimeTimer, &QTimer::timeout, this,
             [this] { m_s.guard().run([this] { Timer2Timer(); }); });
 }
 
 bool HourlyChime::chimeChosen() const {
     // A stored choice beyond the list leaves no selection (-1) and no chime
     // timer: it must not take the tasks' sounds at the hour either.
-    return chime::chimes(cbSound->currentIndex());
+    return chime::chimes(m_controls.chimeChoice->currentIndex());
 }
 
 void HourlyChime::ArmHourlyChime() {
@@ -31,23 +31,24 @@ void HourlyChime::ArmHourlyChime() {
     // Setting an interval restarts a running timer even when it is the same
     // one, and so does start(): an unchanged interval must leave the running
     // period alone, or a re-arm during minute 59 would keep postponing the tick.
-    if (m_timer2.interval() != interval)
-        m_timer2.setInterval(interval);
-    if (!m_timer2.isActive())
-        m_timer2.start();
+    if (m_chimeTimer.interval() != interval)
+        m_chimeTimer.setInterval(interval);
+    if (!m_chimeTimer.isActive())
+        m_chimeTimer.start();
 }
 
 void HourlyChime::Timer2Timer() {
-    if (m_timer2.interval() > chime::WatchIntervalMs)
-        m_timer2.setInterval(chime::WatchIntervalMs);
+    if (m_chimeTimer.interval() > chime::WatchIntervalMs)
+        m_chimeTimer.setInterval(chime::WatchIntervalMs);
     const QTime now = m_s.clock().now().time();
     // Before the hour (from hh:59:55) or after its first minutes: keep watching.
     if (!chime::inChimeWindow(now))
         return;
-    const chime::Strike strike = chime::strikeFor(cbSound->currentIndex(), now.hour());
+    const chime::Strike strike =
+        chime::strikeFor(m_controls.chimeChoice->currentIndex(), now.hour());
     if (strike.repeated && strike.times > 0) {
         // The strike takes up to half a minute; the timer waits for its end.
-        m_timer2.stop();
+        m_chimeTimer.stop();
         m_striking = true;
         PlaySoundTimes(strike.sound, strike.times, [this] {
             m_striking = false;
@@ -66,11 +67,11 @@ void HourlyChime::Timer2Timer() {
 }
 
 void HourlyChime::cbSoundChange() {
-    const int choice = cbSound->currentIndex();
+    const int choice = m_controls.chimeChoice->currentIndex();
     m_s.settings().WriteInteger(keys::MainSection, keys::Sound, choice);
     // A strike still playing re-arms the timer as it ends.
     if (choice == 0)
-        m_timer2.stop();
+        m_chimeTimer.stop();
     else if (!m_striking)
         ArmHourlyChime();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chime/tasksounds.h"
+
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -9,35 +11,35 @@
 class QComboBox;
 class Services;
 
-// The hourly chime (Timer2 and the choice in cbSound) and the repeated event
-// sounds that the chime and the firing of tasks share.
-class HourlyChime final : public QObject {
+// The hourly chime (its timer and the chime chosen in a box) and the repeated
+// event sounds that the chime and the firing of tasks share.
+class HourlyChime final : public QObject, public TaskSounds {
 public:
-    HourlyChime(Services& services, QComboBox* cbSound, QObject* parent = nullptr);
+    // The controls the chime handles, on the main window.
+    struct Controls {
+        QComboBox* chimeChoice = nullptr; // none, or the chime's sound
+    };
 
-    // Arms Timer2 to fire five seconds before the next full hour, or to watch
+    HourlyChime(Services& services, const Controls& controls, QObject* parent = nullptr);
+
+    // Arms the chime's timer to fire five seconds before the next full hour, or to watch
     // every 100 ms during minute 59.
     void ArmHourlyChime();
-    // Timer2's tick: watches for the hour to begin, sounds the chime in its
+    // The chime timer's tick: watches for the hour to begin, sounds the chime in its
     // first minutes and re-arms.
     void Timer2Timer();
-    // The user chose a chime in cbSound.
+    // The user chose a chime.
     void cbSoundChange();
-    // Plays event sound 1..3 `count` times, waiting the sound's spacing
-    // before each start, then runs `done`. The event loop runs meanwhile. A
-    // sequence asked for while another plays follows it: none is cut short.
-    void PlaySoundTimes(int sound, int count, std::function<void()> done = {});
+    void PlaySoundTimes(int sound, int count, std::function<void()> done = {}) override;
     // A sequence is playing or waiting to.
     bool isPlaying() const { return !m_sequences.isEmpty(); }
 
-    // A chime is chosen: the firing leaves a task's own sound out in the
-    // chime's minute.
-    bool chimeChosen() const;
+    bool chimeChosen() const override;
     // The chime's timer: stopped until a chime is chosen.
-    QTimer& Timer2() { return m_timer2; }
+    QTimer& chimeTimer() { return m_chimeTimer; }
     // Stops the chime for good (shut-down).
     void stop() {
-        m_timer2.stop();
+        m_chimeTimer.stop();
         m_sequences.clear();
     }
 
@@ -47,8 +49,8 @@ private:
     void playOn();
 
     Services& m_s;
-    QComboBox* const cbSound;
-    QTimer m_timer2;
+    const Controls m_controls;
+    QTimer m_chimeTimer;
     struct Sequence {
         int sound = 0;
         int left = 0;

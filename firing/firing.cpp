@@ -1,8 +1,8 @@
 #include "firing/firing.h"
 
-#include "chime/hourlychime.h"
+#include "chime/tasksounds.h"
 #include "platform/platform.h"
-#include "scheduler/duetasks.h"
+#include "scheduler/duewatch.h"
 #include "scheduler/schedule.h"
 #include "store/clock.h"
 #include "store/daycount.h"
@@ -56,35 +56,31 @@ bool hasSection(const SettingsFile& settings, const QString& name) {
 
 } // namespace
 
-Firing::Firing(Services& services, HourlyChime& chime, const Controls& controls,
+Firing::Firing(Services& services, TaskSounds& chime, const Controls& controls,
                std::function<QString()> currentTask, QObject* parent)
     : QObject(parent), m_s(services), m_chime(chime), ui(controls),
-      m_currentTask(std::move(currentTask)) {
-    m_timer1.setInterval(kTickMs);
+      m_currentTask(std::move(currentTask)), m_watch(services.clock()) {
+    m_clockTick.setInterval(kTickMs);
     HandlerGuard& guard = m_s.guard();
-    connect(&m_timer1, &QTimer::timeout, this, [this] { clockTick(); });
-    connect(ui.sbTestEv, &QToolButton::clicked, this,
+    connect(&m_clockTick, &QTimer::timeout, this, [this] { clockTick(); });
+    connect(ui.testButton, &QToolButton::clicked, this,
             [this, &guard] { guard.run([this] { sbTestEvClick(); }); });
-    connect(ui.sbCalculate, &QToolButton::clicked, this,
+    connect(ui.recalcButton, &QToolButton::clicked, this,
             [this, &guard] { guard.run([this] { sbCalculateClick(); }); });
-    connect(ui.TimeImage, &ClickLabel::doubleClicked, this,
+    connect(ui.clockImage, &ClickLabel::doubleClicked, this,
             [this, &guard] { guard.run([this] { TimeImageDblClick(); }); });
-    connect(ui.Button1, &QPushButton::clicked, this,
+    connect(ui.scheduleViewButton, &QPushButton::clicked, this,
             [this, &guard] { guard.run([this] { Button1Click(); }); });
 }
 
 void Firing::startClock() {
     // Start-up has just worked out today's schedule; what was due before
     // now is not caught up.
-    const QDateTime at = m_s.clock().now();
-    m_tickDay = daycount::fromDate(at.date());
-    m_lastTick = daycount::fromDateTime(at);
-    m_lastTickWallMs = at.toMSecsSinceEpoch();
-    m_lastTickMonotonicMs = m_s.clock().monotonicMs();
-    m_timer1.setTimerType(Qt::PreciseTimer);
+    m_watch.start(m_s.clock().now(), m_s.clock().monotonicMs());
+    m_clockTick.setTimerType(Qt::PreciseTimer);
     m_clockAligning = true;
     const int ms = m_s.clock().now().time().msec();
-    m_timer1.start(kTickMs - ms + kTickLagMs);
+    m_clockTick.start(kTickMs - ms + kTickLagMs);
 }
 
 void Firing::alignClock(int ms) {
@@ -93,14 +89,14 @@ void Firing::alignClock(int ms) {
         // correction. start() on an unchanged period would shift the phase.
         if (m_clockAligning) {
             m_clockAligning = false;
-            m_timer1.start(kTickMs);
+            m_clockTick.start(kTickMs);
         }
         return;
     }
     // Drifted, or late after a blocking wait: the next tick just past the
     // coming boundary.
     m_clockAligning = true;
-    m_timer1.start(kTickMs - ms + kTickLagMs);
+    m_clockTick.start(kTickMs - ms + kTickLagMs);
 }
 
 void Firing::clockTick() {
@@ -113,31 +109,25 @@ void Firing::Timer1Timer() {
     // The clock is read once a tick: each reading looks up the time zone.
     const QDateTime at = m_s.clock().now();
     const qint64 monotonicMs = m_s.clock().monotonicMs();
-    if (m_timer1.isActive())
+    if (m_clockTick.isActive())
         alignClock(at.time().msec());
-    const int today = daycount::fromDate(at.date());
-    const double now = daycount::fromTime(at.time());
-    ui.Label1->setText(m_s.formats().formatTime(now));
-    // What fell due since the last tick, before a new day's recalculation
-    // moves any date on: a task at 23:59:59 whose tick comes after midnight
-    // still fires, late.
-    queueDue(double(today) + now, at.toMSecsSinceEpoch(), monotonicMs);
-    // The daily refresh, at the first tick of each day, whatever its second
-    // and whether or not a task is armed: the dates that moved on overnight
-    // are read afresh, so every repeating task is armed on each of its days.
-    // Everything up to now has been queued or passed over.
-    if (today != m_tickDay) {
-        m_tickDay = today;
-        ui.Label13->setText(m_s.formats().formatDate(today));
+    const DueWatch::Tick tick = m_watch.tick(m_s.schedule(), at, monotonicMs);
+    ui.timeLabel->setText(m_s.formats().formatTime(tick.now));
+    // What fell due since the last tick is queued before a new day's refresh
+    // moves any date on.
+    for (const DueWatch::Due& due : tick.due)
+        m_queue.append({due.name, FireMode::Clock, due.date, due.time});
+    restartPassedCountdowns(tick.passedCountdowns);
+    if (tick.dayBegan) {
+        ui.dateLabel->setText(m_s.formats().formatDate(tick.today));
         Q_EMIT dayBegan();
         std::exception_ptr failed;
         try {
-            m_s.schedule().RecalcSchedule();
+            m_watch.beginDay(m_s.schedule(), tick.today, tick.now);
         } catch (...) {
             failed = std::current_exception();
         }
-        // Armed from what the table holds even when a write was refused.
-        armFrom(now);
+        showArmed();
         if (failed) {
             fireQueued();
             std::rethrow_exception(failed);
@@ -146,56 +136,11 @@ void Firing::Timer1Timer() {
     fireQueued();
 }
 
-void Firing::queueDue(double moment, qint64 wallMs, qint64 monotonicMs) {
-    duetasks::Stretch stretch;
-    stretch.from = m_lastTick;
-    stretch.to = moment;
-    // A tick before the clock was started knows of no stretch: the armed
-    // task alone.
-    stretch.awake =
-        m_lastTick >= 0.0 &&
-        duetasks::livedThrough(wallMs - m_lastTickWallMs, monotonicMs - m_lastTickMonotonicMs);
-    m_lastTick = moment;
-    m_lastTickWallMs = wallMs;
-    m_lastTickMonotonicMs = monotonicMs;
-    const TEvRec& table = m_s.schedule().EvTable;
-    const int armed = m_s.schedule().ActEvArmed ? table.ActEv : -1;
-    const auto eligible = [&](int i) {
-        const QString& name = table.Names.at(i);
-        const auto fired = m_firedDue.constFind(name);
-        if (fired != m_firedDue.cend() && *fired == table.Dates.at(i) + table.Times.at(i))
-            return false;
-        return m_s.settings().ReadBool(name, keys::Activing, false);
-    };
-    const QList<int> due = duetasks::due(table, stretch, armed, eligible);
-    for (const int i : due) {
-        m_firedDue.insert(table.Names.at(i), table.Dates.at(i) + table.Times.at(i));
-        m_queue.append({table.Names.at(i), 0, int(table.Dates.at(i)), table.Times.at(i)});
-    }
-    // Whatever fails in the firings, the next tick must not fire these again.
-    if (!due.isEmpty())
-        m_s.schedule().ActEvArmed = false;
-    if (!stretch.awake)
-        restartPassedCountdowns(stretch, due);
-}
-
-void Firing::restartPassedCountdowns(const duetasks::Stretch& stretch, const QList<int>& fired) {
-    // A countdown whose end was slept through runs afresh from the waking,
-    // not from the next midnight, when it would ring in the night.
-    const TEvRec& table = m_s.schedule().EvTable;
-    bool restarted = false;
-    for (int i = 0; i < table.Count; ++i) {
-        const double moment = table.Dates.at(i) + table.Times.at(i);
-        if (moment <= stretch.from || moment > stretch.to || fired.contains(i))
-            continue;
-        const QString& name = table.Names.at(i);
-        if (m_s.settings().ReadTime(name, keys::TimeGap, 0.0) <= 0.0)
-            continue;
-        m_s.settings().WriteTime(name, keys::Time, 0.0);
-        restarted = true;
-    }
-    if (!restarted)
+void Firing::restartPassedCountdowns(const QStringList& names) {
+    if (names.isEmpty())
         return;
+    for (const QString& name : names)
+        m_s.settings().WriteTime(name, keys::Time, 0.0);
     try {
         m_s.schedule().RecalcSchedule();
     } catch (const AppError& e) {
@@ -210,51 +155,30 @@ void Firing::PaintActEv() {
 }
 
 void Firing::armFrom(double from) {
-    TEvRec& table = m_s.schedule().EvTable;
-    auto* list = ui.clbEvents;
-    // Nothing to arm; no row may keep a mark from an earlier table.
-    if (table.Count == 0) {
+    m_watch.arm(m_s.schedule(), from);
+    showArmed();
+}
+
+void Firing::showArmed() {
+    const TEvRec& table = m_s.schedule().EvTable;
+    auto* list = ui.taskList;
+    // Nothing armed; no row may keep a mark from an earlier table.
+    if (table.entries.isEmpty()) {
         if (list->armedRow() >= 0)
             list->setArmedRow(-1);
         return;
     }
-    const int today = m_s.clock().today();
-    // In order of time of day.
-    int found = -1;
-    for (int i = 0; i < table.Count; ++i) {
-        if (int(table.Dates.at(i)) != today || table.Times.at(i) < from)
-            continue;
-        const QString name = table.Names.at(i);
-        // Taken by the clock already (fired, or waiting behind another
-        // firing): the table is not rebuilt after every firing, and with the
-        // clock set back its entry would come round again.
-        const auto fired = m_firedDue.constFind(name);
-        if (fired != m_firedDue.cend() && *fired == table.Dates.at(i) + table.Times.at(i))
-            continue;
-        if (!m_s.settings().ReadBool(name, keys::Activing, false))
-            continue;
-        found = i;
-        break;
-    }
     // The mark goes onto the armed row alone, or off every row.
-    if (found >= 0) {
-        m_s.schedule().ActEvArmed = true;
-        table.ActEv = found;
-        list->setArmedRow(list->rowOfName(table.Names.at(found)));
-    } else {
-        m_s.schedule().ActEvArmed = false;
-        table.ActEv = table.Count + 1;
-        list->setArmedRow(-1);
-    }
+    const int armed = DueWatch::armed(m_s.schedule());
+    list->setArmedRow(armed >= 0 ? list->rowOfName(table.entries.at(armed).name) : -1);
     list->viewport()->update();
 }
 
-void Firing::DoEvent(const QString& TaskName, int FireMode) {
+void Firing::DoEvent(const QString& TaskName, FireMode mode) {
     // Its own copy of the name: the steps of a firing rebuild the table and
     // the list that a caller's name may point into.
     const QDateTime at = m_s.clock().now();
-    m_queue.append(
-        {TaskName, FireMode, daycount::fromDate(at.date()), daycount::fromTime(at.time())});
+    m_queue.append({TaskName, mode, daycount::fromDate(at.date()), daycount::fromTime(at.time())});
     fireQueued();
 }
 
@@ -272,7 +196,7 @@ void Firing::fireQueued() {
 
 void Firing::fire(const Queued& firing) {
     const QString& name = firing.name;
-    const bool byClock = firing.mode == 0;
+    const bool byClock = firing.mode == FireMode::Clock;
     bool handedOver = false;
     const auto finished = qScopeGuard([&] {
         if (!handedOver)
@@ -321,7 +245,7 @@ void Firing::finishFiring(const Queued& firing, int action, QString message, con
         // A settings file that refuses the write shows its box once the
         // tick has returned; the task still fires.
         try {
-            if (firing.mode == 0)
+            if (firing.mode == FireMode::Clock)
                 m_s.schedule().AdvanceFiredTask(name, firing.dueDate);
             else
                 m_s.schedule().AdvanceTaskDate(name, 0);
@@ -368,22 +292,24 @@ void Firing::finishFiring(const Queued& firing, int action, QString message, con
 }
 
 void Firing::sbTestEvClick() {
-    DoEvent(ui.evName->currentText(), -1);
+    DoEvent(ui.taskNameBox->currentText(), FireMode::Test);
 }
 
 void Firing::sbCalculateClick() {
     const QString CurrentTaskName = m_currentTask();
-    if (ui.clbEvents->count() == 0)
+    if (ui.taskList->count() == 0)
         return;
     // Time 0 makes the recalculation start a countdown afresh from now.
     const auto restart = [this](const QString& name) {
         if (m_s.settings().ReadTime(name, keys::TimeGap, 0.0) > 0.0)
             m_s.settings().WriteTime(name, keys::Time, 0.0);
     };
-    if (ui.cbCalculate->isChecked()) {
+    if (ui.recalcAllBox->isChecked()) {
         // A copy: the writes below do not change the table, but keep it plain.
-        const QStringList names = m_s.schedule().EvTable.Names.mid(0, m_s.schedule().EvTable.Count);
-        for (const QString& name : names)
+        QStringList names;
+        for (const ScheduleEntry& entry : m_s.schedule().EvTable.entries)
+            names.append(entry.name);
+        for (const QString& name : std::as_const(names))
             restart(name);
     } else if (!CurrentTaskName.isEmpty()) {
         restart(CurrentTaskName);
@@ -402,15 +328,15 @@ void Firing::TimeImageDblClick() {
 }
 
 void Firing::Button1Click() {
-    ui.Memo1->clear();
-    ui.Memo2->clear();
+    ui.scheduleNames->clear();
+    ui.scheduleTimes->clear();
     m_s.schedule().RecalcSchedule();
     PaintActEv();
     const TEvRec& table = m_s.schedule().EvTable;
-    for (int i = 0; i < table.Count; ++i) {
-        ui.Memo1->appendPlainText(table.Names.at(i));
-        ui.Memo2->appendPlainText(m_s.formats().formatTime(table.Times.at(i)));
+    for (const ScheduleEntry& entry : table.entries) {
+        ui.scheduleNames->appendPlainText(entry.name);
+        ui.scheduleTimes->appendPlainText(m_s.formats().formatTime(entry.time));
     }
-    ui.L10->setText(QString::number(table.Count) + QStringLiteral(" * ") +
-                    QString::number(table.ActEv));
+    ui.scheduleSummary->setText(QString::number(table.count()) + QStringLiteral(" * ") +
+                                QString::number(table.ActEv));
 }

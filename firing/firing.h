@@ -1,20 +1,18 @@
 #pragma once
 
-#include <QHash>
+#include "firing/armedtaskmark.h"
+#include "scheduler/duewatch.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
 
-namespace duetasks {
-struct Stretch;
-}
-
 class ClickLabel;
 class EventCheckList;
-class HourlyChime;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -23,48 +21,56 @@ class QPushButton;
 class QToolButton;
 class QWidget;
 class Services;
+class TaskSounds;
 
-// The clock and the firing of tasks: Timer1's one-second tick, the choice of
+// Who fires a task: the clock, at the task's moment, or the user, testing it
+// (its sounds play even in the chime's minute, a task never saved writes
+// nothing, and its next date counts from today).
+enum class FireMode { Clock = 0, Test = -1 };
+
+// The clock and the firing of tasks: the one-second tick, the choice of
 // the armed task and its mark in the task list, the firing with sound, next
 // date and action, and the small operations around them (test a task,
 // recalculate countdowns, the date and time settings, the hidden schedule
 // view). What a firing means to the features above it goes out as signals.
-class Firing final : public QObject {
+class Firing final : public QObject, public ArmedTaskMark {
     Q_OBJECT
 
 public:
     // The controls the clock and the firing handle, all on the main window.
     struct Controls {
-        QWidget* window;           // parent of the firing's boxes
-        EventCheckList* clbEvents; // carries the armed task's mark
-        QComboBox* evName;         // the task the test button fires
-        QLabel* Label1;            // the time
-        QLabel* Label13;           // the date
-        QLabel* lbEvName;
-        QLabel* lbEvTime;
-        QCheckBox* cbCalculate;
-        QToolButton* sbTestEv;
-        QToolButton* sbCalculate;
-        ClickLabel* TimeImage;
-        // The hidden schedule view.
-        QPushButton* Button1;
-        QPlainTextEdit* Memo1;
-        QPlainTextEdit* Memo2;
-        QLabel* L10;
+        QWidget* window = nullptr;          // parent of the firing's boxes
+        EventCheckList* taskList = nullptr; // carries the armed task's mark
+        QComboBox* taskNameBox = nullptr;   // the task the test button fires
+        QLabel* timeLabel = nullptr;
+        QLabel* dateLabel = nullptr;
+        // The current task's name and time, shown after a recalculation.
+        QLabel* lbEvName = nullptr;
+        QLabel* lbEvTime = nullptr;
+        // Checked: the recalculation restarts every countdown, not only the
+        // current task's.
+        QCheckBox* recalcAllBox = nullptr;
+        QToolButton* testButton = nullptr;
+        QToolButton* recalcButton = nullptr;
+        // Double-clicked: the desktop's date and time settings.
+        ClickLabel* clockImage = nullptr;
+        // The hidden schedule view: its button, the table's names and times,
+        // and its size with the armed index.
+        QPushButton* scheduleViewButton = nullptr;
+        QPlainTextEdit* scheduleNames = nullptr;
+        QPlainTextEdit* scheduleTimes = nullptr;
+        QLabel* scheduleSummary = nullptr;
     };
 
     // `currentTask` names the task loaded in the editor (empty for none).
-    Firing(Services& services, HourlyChime& chime, const Controls& controls,
+    Firing(Services& services, TaskSounds& chime, const Controls& controls,
            std::function<QString()> currentTask, QObject* parent = nullptr);
 
-    // Chooses the armed task, the first active one dated today whose time is
-    // still ahead, and moves the task list's mark onto it.
-    void PaintActEv();
-    // Fires the named task: FireMode 0 when the clock fires the armed task,
-    // -1 when the user tests a task. Firings run one after another, each
-    // whole (its sounds, its next date, its action); one asked for while
-    // another's sounds play follows it.
-    void DoEvent(const QString& TaskName, int FireMode);
+    void PaintActEv() override;
+    // Fires the named task, for the clock or as the user's test. Firings run
+    // one after another, each whole (its sounds, its next date, its action);
+    // one asked for while another's sounds play follows it.
+    void DoEvent(const QString& TaskName, FireMode mode);
     // Firings waiting for the one under way, and whether one is under way.
     int queuedFirings() const { return int(m_queue.size()); }
     bool isFiring() const { return m_firing; }
@@ -74,13 +80,14 @@ public:
     void TimeImageDblClick();
     void Button1Click();
 
-    // Starts Timer1 with its ticks just after the wall clock's second
-    // boundaries; the period stays one second.
+    // Starts the clock's timer with its ticks just after the wall clock's
+    // second boundaries; the period stays one second.
     void startClock();
-    // Timer1's handler: the tick, with any error box shown after it returns.
+    // The clock timer's handler: the tick, with any error box shown after it
+    // returns.
     void clockTick();
-    // The clock tick, enabled at the end of start-up.
-    QTimer& Timer1() { return m_timer1; }
+    // The clock's one-second timer, enabled at the end of start-up.
+    QTimer& clockTimer() { return m_clockTick; }
     // When the clock last fired a task, in milliseconds since the epoch of
     // the program's clock; for measurements.
     qint64 lastClockFiringMs() const { return m_lastFiringMs; }
@@ -99,17 +106,17 @@ private:
     // test, the moment of the click).
     struct Queued {
         QString name;
-        int mode = 0;
+        FireMode mode = FireMode::Clock;
         int dueDate = 0;
         double dueTime = 0.0;
     };
     // Chooses the armed task among the entries of today from time of day
-    // `from` on (PaintActEv: from now).
+    // `from` on (PaintActEv: from now) and shows it.
     void armFrom(double from);
-    // Queues the entries due in the stretch since the last tick.
-    void queueDue(double moment, qint64 wallMs, qint64 monotonicMs);
+    // Moves the task list's mark onto the armed task, or off every row.
+    void showArmed();
     // After a suspend: the countdowns that ended meanwhile start afresh.
-    void restartPassedCountdowns(const duetasks::Stretch& stretch, const QList<int>& fired);
+    void restartPassedCountdowns(const QStringList& names);
     // Starts the next queued firing unless one is under way.
     void fireQueued();
     // One firing, from its sounds to its action; the next follows it.
@@ -123,23 +130,15 @@ private:
     void alignClock(int ms);
 
     Services& m_s;
-    HourlyChime& m_chime;
+    TaskSounds& m_chime;
     const Controls ui;
     std::function<QString()> m_currentTask;
-    QTimer m_timer1;
+    QTimer m_clockTick;
 
     qint64 m_lastFiringMs = 0;
     bool m_clockAligning = false;
-    // The day of the last tick, for the daily refresh; the moment of the last
-    // tick as a local day count, and as the wall and the monotonic clock
-    // read it.
-    int m_tickDay = -1;
-    double m_lastTick = -1.0;
-    qint64 m_lastTickWallMs = 0;
-    qint64 m_lastTickMonotonicMs = 0;
-    // Each task's last due moment taken by the clock (date + time), so that
-    // no due moment fires twice, whatever the clock does.
-    QHash<QString, double> m_firedDue;
+    // What each tick fires, which task is armed, when a day begins.
+    DueWatch m_watch;
     QList<Queued> m_queue;
     bool m_firing = false;
 };

@@ -12,13 +12,13 @@ bool livedThrough(qint64 wallMs, qint64 monotonicMs) {
 
 QList<int> due(const TEvRec& table, const Stretch& stretch, int armed,
                const std::function<bool(int)>& eligible) {
-    const auto moment = [&table](int i) { return table.Dates.at(i) + table.Times.at(i); };
+    const auto moment = [&table](int i) { return table.entries.at(i).moment(); };
     QList<int> result;
     if (!stretch.awake) {
         // The armed task's time was checked against its date when it was
         // armed; it fires at the first tick at or after its moment, however
         // late that is.
-        if (armed >= 0 && armed < table.Count && moment(armed) <= stretch.to && eligible(armed))
+        if (armed >= 0 && armed < table.count() && moment(armed) <= stretch.to && eligible(armed))
             result.append(armed);
         return result;
     }
@@ -26,7 +26,7 @@ QList<int> due(const TEvRec& table, const Stretch& stretch, int armed,
     // comes twice) holds nothing.
     if (stretch.to <= stretch.from)
         return result;
-    for (int i = 0; i < table.Count; ++i) {
+    for (int i = 0; i < table.count(); ++i) {
         const double m = moment(i);
         if (m > stretch.from && m <= stretch.to && eligible(i))
             result.append(i);

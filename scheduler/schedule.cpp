@@ -18,19 +18,14 @@ namespace {
 // order it leaves equal times in decides which of them fires first, so it is
 // kept exactly as it is rather than replaced by a library sort.
 void sortByTime(TEvRec& table) {
-    const int count = table.Count;
-    // Raw pointers: a million comparisons at a thousand tasks, and QList's
+    const int count = table.count();
+    // A raw pointer: a million comparisons at a thousand tasks, and QList's
     // checked access and per-swap detach checks would double their cost.
-    QString* names = table.Names.data();
-    double* dates = table.Dates.data();
-    double* times = table.Times.data();
+    ScheduleEntry* entries = table.entries.data();
     for (int j = 0; j < count; ++j) {
         for (int k = 0; k < count; ++k) {
-            if (times[j] < times[k]) {
-                names[j].swap(names[k]);
-                std::swap(dates[j], dates[k]);
-                std::swap(times[j], times[k]);
-            }
+            if (entries[j].time < entries[k].time)
+                std::swap(entries[j], entries[k]);
         }
     }
 }
@@ -70,19 +65,14 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
 
     m_settings.ReadSections(SectionList);
 
-    EvTable.Names.clear();
-    EvTable.Dates.clear();
-    EvTable.Times.clear();
-    EvTable.Count = 0;
+    EvTable.entries.clear();
     if (SectionList.size() <= 1)
         return;
 
     // The first section holds the settings, whatever it is called.
     SectionList.removeFirst();
     const int count = int(SectionList.size());
-    EvTable.Names.reserve(count);
-    EvTable.Dates.reserve(count);
-    EvTable.Times.reserve(count);
+    EvTable.entries.reserve(count);
 
     // A refused write does not end the table: every task goes in, and the
     // first refusal is raised at the end. The batch's writes are refused at
@@ -145,17 +135,13 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
                     d = m_settings.ReadDate(name, keys::Date, m_clock.today());
             }
 
-            EvTable.Names.append(name);
-            EvTable.Times.append(t);
-            EvTable.Dates.append(d);
-            EvTable.Count = int(EvTable.Names.size());
+            EvTable.entries.append({name, d, t});
         } catch (const AppError&) {
             if (!refused)
                 refused = std::current_exception();
-            EvTable.Names.append(name);
-            EvTable.Times.append(m_settings.ReadTime(name, keys::Time, 0.0));
-            EvTable.Dates.append(m_settings.ReadDate(name, keys::Date, m_clock.today()));
-            EvTable.Count = int(EvTable.Names.size());
+            const double time = m_settings.ReadTime(name, keys::Time, 0.0);
+            EvTable.entries.append(
+                {name, m_settings.ReadDate(name, keys::Date, m_clock.today()), time});
         }
     }
 
@@ -165,10 +151,9 @@ void Schedule::RecalcScheduleFrom(double aheadFrom) {
         // Nothing of it reached the disk: the table holds what the file does.
         if (!refused)
             refused = std::current_exception();
-        for (int i = 0; i < EvTable.Count; ++i) {
-            const QString& name = EvTable.Names.at(i);
-            EvTable.Times[i] = m_settings.ReadTime(name, keys::Time, 0.0);
-            EvTable.Dates[i] = m_settings.ReadDate(name, keys::Date, m_clock.today());
+        for (ScheduleEntry& entry : EvTable.entries) {
+            entry.time = m_settings.ReadTime(entry.name, keys::Time, 0.0);
+            entry.date = m_settings.ReadDate(entry.name, keys::Date, m_clock.today());
         }
     }
 
@@ -241,9 +226,9 @@ void Schedule::AdvanceFiredTask(const QString& taskName, int dueDate) {
     announceSwitchedOff();
 }
 void Schedule::followDate(const QString& taskName) {
-    for (int i = 0; i < EvTable.Count; ++i) {
-        if (EvTable.Names.at(i).compare(taskName, Qt::CaseInsensitive) == 0) {
-            EvTable.Dates[i] = m_settings.ReadDate(taskName, keys::Date, m_clock.today());
+    for (ScheduleEntry& entry : EvTable.entries) {
+        if (entry.name.compare(taskName, Qt::CaseInsensitive) == 0) {
+            entry.date = m_settings.ReadDate(taskName, keys::Date, m_clock.today());
             return;
         }
     }

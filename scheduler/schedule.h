@@ -9,15 +9,21 @@
 class Clock;
 class SettingsFile;
 
-// The schedule table: for every task its name, next due date and time of day,
-// sorted by time of day. Entry i of the three lists describes one task, and the
-// three always move together. Count is a plain int: there is no task limit.
+// One task's entry in the schedule table: when it next falls due.
+struct ScheduleEntry {
+    QString name;
+    double date = 0.0; // day count
+    double time = 0.0; // time of day, a fraction of a day
+    // The due moment as a local day count (date + time of day).
+    double moment() const { return date + time; }
+};
+
+// The schedule table: every task's entry, sorted by time of day. There is no
+// task limit.
 struct TEvRec {
-    QStringList Names;
-    QList<double> Dates;
-    QList<double> Times;
-    int Count = 0;
+    QList<ScheduleEntry> entries;
     int ActEv = 0; // index of the armed task; set by the clock, not here
+    int count() const { return int(entries.size()); }
 };
 
 // Works out from the settings file when each task next falls due. Owned by the
@@ -64,6 +70,9 @@ public:
     // Anything else in the text is ignored, as the week-day picker ignores it;
     // when no day is left, the base day's digit stands alone.
     static QString weekDays(const QString& text, int baseDigit);
+
+    // The file the table is worked out from.
+    SettingsFile& settings() const { return m_settings; }
 
     TEvRec EvTable;
     bool ActEvArmed = false;

@@ -1,6 +1,6 @@
 #include "tasklist/tasklist.h"
 
-#include "firing/firing.h"
+#include "firing/armedtaskmark.h"
 #include "platform/platform.h"
 #include "scheduler/schedule.h"
 #include "store/keys.h"
@@ -47,7 +47,8 @@ private:
 
 } // namespace
 
-TaskList::TaskList(Services& services, Firing& firing, const Controls& controls, QObject* parent)
+TaskList::TaskList(Services& services, ArmedTaskMark& firing, const Controls& controls,
+                   QObject* parent)
     : QObject(parent), m_s(services), m_firing(firing), ui(controls) {
     buildTaskMenu();
     HandlerGuard& guard = m_s.guard();
@@ -178,7 +179,7 @@ void TaskList::showActiving() {
 void TaskList::ApplySavedSort() {
     ui.lbSort->setText(kNotSorted);
     // No tasks: the list and the sort menu stay as they are.
-    if (m_s.schedule().EvTable.Count == 0)
+    if (m_s.schedule().EvTable.entries.isEmpty())
         return;
     // Letter case counts here; blanks typed around the word do not.
     const QString sortBy =
@@ -209,15 +210,15 @@ void TaskList::SortTClick() {
     EventCheckList* list = ui.clbEvents;
     m_SortT->setChecked(true);
     list->setAlphabetical(false);
-    if (m_s.schedule().EvTable.Count == 0)
+    if (m_s.schedule().EvTable.entries.isEmpty())
         m_s.schedule().RecalcSchedule();
     list->clear();
     clearNameBoxList();
     ui.sbSaveEvent->setEnabled(true);
     // In the table's order: by next time of day.
     const TEvRec& table = m_s.schedule().EvTable;
-    for (int i = 0; i < table.Count; ++i)
-        list->addTask(table.Names.at(i));
+    for (const ScheduleEntry& entry : table.entries)
+        list->addTask(entry.name);
     // The name box keeps its own alphabetical order.
     QStringList names;
     for (int row = 0; row < list->count(); ++row)
@@ -249,8 +250,8 @@ void TaskList::clbEventsClick() {
     ShowEvent(CurrentTaskName);
     // The armed task shows as an ordinary selected row while it is edited.
     const TEvRec& table = m_s.schedule().EvTable;
-    if (table.ActEv >= 0 && table.ActEv < table.Count) {
-        const QString armed = table.Names.at(table.ActEv);
+    if (table.ActEv >= 0 && table.ActEv < table.count()) {
+        const QString armed = table.entries.at(table.ActEv).name;
         if (CurrentTaskName == armed) {
             if (list->currentRow() == list->armedRow())
                 list->setArmedRow(-1);

@@ -5,7 +5,7 @@
 #include <QStringList>
 
 class EventCheckList;
-class Firing;
+class ArmedTaskMark;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -43,7 +43,7 @@ public:
         QLabel* lbEvTime;
     };
 
-    TaskList(Services& services, Firing& firing, const Controls& controls,
+    TaskList(Services& services, ArmedTaskMark& firing, const Controls& controls,
              QObject* parent = nullptr);
 
     void setEditor(TaskListEditor* editor) { m_editor = editor; }
@@ -101,7 +101,7 @@ private:
     void fillNameBoxList(QStringList names);
 
     Services& m_s;
-    Firing& m_firing;
+    ArmedTaskMark& m_firing;
     const Controls ui;
     TaskListEditor* m_editor = nullptr;
     QString CurrentTaskName;

@@ -88,8 +88,8 @@ int main(int argc, char** argv) {
     MainWindow* w = windows.fmTocsiner.get();
     Ui::TfmTocsiner* ui = w->form();
     // The timers stay out of the measurements.
-    w->firing()->Timer1().stop();
-    w->chime()->Timer2().stop();
+    w->firing()->clockTimer().stop();
+    w->chime()->chimeTimer().stop();
 
     struct Action {
         const char* name;
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
              ui->edMsg->setText(QStringLiteral("Проверить почту"));
              w->editor()->sbSaveEventClick();
          }},
-        {"FireMessageTask", [&] { w->firing()->DoEvent(fired, 0); }},
+        {"FireMessageTask", [&] { w->firing()->DoEvent(fired, FireMode::Clock); }},
     };
 
     const qsizetype boxesBefore = platform.boxes.size();

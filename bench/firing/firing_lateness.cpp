@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
     int wrong = 0;
     qint64 seen = main->firing()->lastClockFiringMs();
     // Looks after every tick of the clock, once the window's own handler ran.
-    QObject::connect(&main->firing()->Timer1(), &QTimer::timeout, &app, [&] {
+    QObject::connect(&main->firing()->clockTimer(), &QTimer::timeout, &app, [&] {
         const qint64 at = main->firing()->lastClockFiringMs();
         if (at == seen)
             return;

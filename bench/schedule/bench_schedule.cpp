@@ -70,9 +70,9 @@ bool run(int tasks, int rounds) {
     SettingsFile settings(path, RegionalFormats::russian(), clock);
     Schedule schedule(settings, clock);
     schedule.RecalcSchedule(); // warm-up; also proves the table is whole
-    if (schedule.EvTable.Count != tasks) {
+    if (schedule.EvTable.count() != tasks) {
         std::fprintf(stderr, "RecalcSchedule@%d: table holds %d tasks\n", tasks,
-                     schedule.EvTable.Count);
+                     schedule.EvTable.count());
         return false;
     }
 
@@ -135,10 +135,12 @@ bool runMoving(int tasks, int rounds) {
         // Every date moved, and the file says so to a fresh reader.
         SettingsFile fresh(path, RegionalFormats::russian(), clock);
         const TEvRec& t = schedule.EvTable;
-        bool moved = t.Count == tasks;
-        for (int i = 0; moved && i < t.Count; ++i)
-            moved = t.Dates.at(i) >= clock.today() &&
-                    fresh.ReadDate(t.Names.at(i), u"Date", 0) == t.Dates.at(i);
+        bool moved = t.count() == tasks;
+        for (int i = 0; moved && i < t.count(); ++i) {
+            const ScheduleEntry& entry = t.entries.at(i);
+            moved =
+                entry.date >= clock.today() && fresh.ReadDate(entry.name, u"Date", 0) == entry.date;
+        }
         if (!moved) {
             std::fprintf(stderr, "RecalcScheduleMoved@%d: not every date moved\n", tasks);
             return false;

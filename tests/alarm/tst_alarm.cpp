@@ -266,7 +266,7 @@ void TestAlarm::deactivateMovesTheMarkOn() {
     QTest::mouseClick(okButton(), Qt::LeftButton);
     QCOMPARE(r->value(QStringLiteral("Обед"), QStringLiteral("Activing")), QStringLiteral("0"));
     QCOMPARE(list->armedRow(), 1);
-    QCOMPARE(r->main()->schedule()->EvTable.Names.at(r->main()->schedule()->EvTable.ActEv),
+    QCOMPARE(r->main()->schedule()->EvTable.entries.at(r->main()->schedule()->EvTable.ActEv).name,
              QStringLiteral("Ужин"));
 }
 
@@ -380,13 +380,13 @@ void TestAlarm::firedTasksOpenTheWindowInTheirMode() {
     r->writeIni(file({task(QStringLiteral("Обед"), QStringLiteral("13:00:00")), off}));
     r->start();
     msg()->setMessage(QStringLiteral("прежнее"));
-    r->main()->firing()->DoEvent(QStringLiteral("Выкл"), -1);
+    r->main()->firing()->DoEvent(QStringLiteral("Выкл"), FireMode::Test);
     QVERIFY(msg()->isVisible());
     QCOMPARE(msg()->windowTitle(), QStringLiteral("Звонарька - Выкл"));
     QVERIFY(msg()->isSwitchOffMode());
     QCOMPARE(label("lMsg")->text(), QStringLiteral("прежнее"));
     QTest::mouseClick(okButton(), Qt::LeftButton);
-    r->main()->firing()->DoEvent(QStringLiteral("Обед"), -1);
+    r->main()->firing()->DoEvent(QStringLiteral("Обед"), FireMode::Test);
     QVERIFY(msg()->isVisible());
     QVERIFY(!msg()->isSwitchOffMode());
     QCOMPARE(label("lMsg")->text(), QStringLiteral("Время пришло..."));

@@ -54,13 +54,13 @@ struct Run : ProgramRun {
         MainWindow* w = main();
         const qsizetype before = platform.soundLog.size();
         int ticks = 0;
-        while (ticks < maxTicks && w->chime()->Timer2().isActive()) {
-            const int interval = w->chime()->Timer2().interval();
+        while (ticks < maxTicks && w->chime()->chimeTimer().isActive()) {
+            const int interval = w->chime()->chimeTimer().interval();
             clock.advanceMs(interval);
             w->chime()->Timer2Timer();
             ++ticks;
             const bool rearmed = interval == chime::WatchIntervalMs &&
-                                 w->chime()->Timer2().interval() > chime::WatchIntervalMs;
+                                 w->chime()->chimeTimer().interval() > chime::WatchIntervalMs;
             if (platform.soundLog.size() != before || rearmed)
                 break;
         }
@@ -236,12 +236,12 @@ void TestChime::startupArmsOnlyForAStoredChoice() {
     Run r;
     r.startAt(hms(10, 20, 30), stored);
     QCOMPARE(r.cbSound()->currentIndex(), index);
-    QCOMPARE(r.main()->chime()->Timer2().isActive(), armed);
+    QCOMPARE(r.main()->chime()->chimeTimer().isActive(), armed);
     // What chimes is what takes the tasks' own sounds at the hour: a choice
     // beyond the list is silence for both.
     QCOMPARE(r.main()->chime()->chimeChosen(), armed);
     if (armed)
-        QCOMPARE(r.main()->chime()->Timer2().interval(), 2365000);
+        QCOMPARE(r.main()->chime()->chimeTimer().interval(), 2365000);
     // Setting the list from the file is no choice of the user's: the key is
     // neither written nor added.
     QCOMPARE(r.value(QStringLiteral("Sound")),
@@ -253,23 +253,23 @@ void TestChime::armedAt102030ChimesAtTheHourAndRearms() {
     Run r;
     r.startAt(hms(10, 20, 30), "1");
     MainWindow* w = r.main();
-    QVERIFY(w->chime()->Timer2().isActive());
-    QCOMPARE(w->chime()->Timer2().interval(), 2365000);
+    QVERIFY(w->chime()->chimeTimer().isActive());
+    QCOMPARE(w->chime()->chimeTimer().interval(), 2365000);
 
     // The long interval's one tick at 10:59:55 only starts the watching.
     QCOMPARE(r.runTimer2(1), 1);
     QCOMPARE(r.now(), hms(10, 59, 55));
     QVERIFY(r.platform.soundLog.isEmpty());
-    QVERIFY(w->chime()->Timer2().isActive());
-    QCOMPARE(w->chime()->Timer2().interval(), 100);
+    QVERIFY(w->chime()->chimeTimer().isActive());
+    QCOMPARE(w->chime()->chimeTimer().interval(), 100);
 
     // Fifty ticks of 100 ms later it is 11:00:00: one cuckoo, at once.
     QCOMPARE(r.runTimer2(1000), 50);
     QCOMPARE(r.now(), hms(11, 0, 0));
     QCOMPARE(r.platform.soundLog, QStringList{QStringLiteral("play co")});
     // Re-armed to the next 11:59:55.
-    QVERIFY(w->chime()->Timer2().isActive());
-    QCOMPARE(w->chime()->Timer2().interval(), 3595000);
+    QVERIFY(w->chime()->chimeTimer().isActive());
+    QCOMPARE(w->chime()->chimeTimer().interval(), 3595000);
     QCOMPARE(r.runTimer2(1), 1);
     QCOMPARE(r.now(), hms(11, 59, 55));
     QCOMPARE(r.platform.soundLog.size(), 1);
@@ -282,15 +282,15 @@ void TestChime::armedAt105910WatchesAtOnce() {
     Run r;
     r.startAt(hms(10, 59, 10), "4");
     MainWindow* w = r.main();
-    QVERIFY(w->chime()->Timer2().isActive());
-    QCOMPARE(w->chime()->Timer2().interval(), 100);
+    QVERIFY(w->chime()->chimeTimer().isActive());
+    QCOMPARE(w->chime()->chimeTimer().interval(), 100);
     // 50 s of 100 ms ticks, then eleven cuckoos at 11:00:00.
     QCOMPARE(r.runTimer2(10000), 500);
     QCOMPARE(r.platform.soundLog,
              repeated(11, QStringLiteral("wait 1500"), QStringLiteral("play co")));
     // The waits kept the thread for 16.5 s; the re-arm counts from then.
     QCOMPARE(r.now(), hms(11, 0, 16, 500));
-    QCOMPARE(w->chime()->Timer2().interval(), (3600 - 16 - 5) * 1000);
+    QCOMPARE(w->chime()->chimeTimer().interval(), (3600 - 16 - 5) * 1000);
 }
 
 void TestChime::armedAt100130SkipsTheHourJustBegun() {
@@ -298,7 +298,7 @@ void TestChime::armedAt100130SkipsTheHourJustBegun() {
     {
         Run r;
         r.startAt(hms(10, 1, 30), "2");
-        QCOMPARE(r.main()->chime()->Timer2().interval(), 3505000);
+        QCOMPARE(r.main()->chime()->chimeTimer().interval(), 3505000);
         QCOMPARE(r.runTimer2(1), 1);
         QCOMPARE(r.now(), hms(10, 59, 55));
         QVERIFY(r.platform.soundLog.isEmpty());
@@ -310,11 +310,11 @@ void TestChime::armedAt100130SkipsTheHourJustBegun() {
     {
         Run r;
         r.startAt(hms(10, 1, 30));
-        QVERIFY(!r.main()->chime()->Timer2().isActive());
+        QVERIFY(!r.main()->chime()->chimeTimer().isActive());
         r.choose(2);
         QCOMPARE(r.value(QStringLiteral("Sound")), QStringLiteral("2"));
-        QVERIFY(r.main()->chime()->Timer2().isActive());
-        QCOMPARE(r.main()->chime()->Timer2().interval(), 3505000);
+        QVERIFY(r.main()->chime()->chimeTimer().isActive());
+        QCOMPARE(r.main()->chime()->chimeTimer().interval(), 3505000);
         QCOMPARE(r.runTimer2(1000), 51);
         QCOMPARE(r.now(), hms(11, 0, 0));
         QCOMPARE(r.platform.soundLog, QStringList{QStringLiteral("play ro")});
@@ -355,7 +355,7 @@ void TestChime::hourStrikes() {
     // Started in the minute before, so the timer watches from the start.
     const QDateTime hourStart(kDay, QTime(hour, 0));
     r.startAt(hourStart.addSecs(-50), choice);
-    QCOMPARE(r.main()->chime()->Timer2().interval(), 100);
+    QCOMPARE(r.main()->chime()->chimeTimer().interval(), 100);
     QCOMPARE(r.runTimer2(10000), 500);
     QCOMPARE(r.platform.soundLog, log);
     // The waits took the thread with them; the chime re-arms from the time
@@ -365,8 +365,8 @@ void TestChime::hourStrikes() {
         if (e.startsWith(QStringLiteral("wait ")))
             waited += e.mid(5).toInt();
     QCOMPARE(r.clock.now(), hourStart.addMSecs(waited));
-    QVERIFY(r.main()->chime()->Timer2().isActive());
-    QCOMPARE(r.main()->chime()->Timer2().interval(), msToNextArm(r.now()));
+    QVERIFY(r.main()->chime()->chimeTimer().isActive());
+    QCOMPARE(r.main()->chime()->chimeTimer().interval(), msToNextArm(r.now()));
 }
 
 void TestChime::lateTickSkipsTheHourAndWatchesOn() {
@@ -377,24 +377,24 @@ void TestChime::lateTickSkipsTheHourAndWatchesOn() {
     r.clock.set(kDay, hms(11, 10, 0));
     w->chime()->Timer2Timer();
     QVERIFY(r.platform.soundLog.isEmpty());
-    QVERIFY(w->chime()->Timer2().isActive());
-    QCOMPARE(w->chime()->Timer2().interval(), 100);
+    QVERIFY(w->chime()->chimeTimer().isActive());
+    QCOMPARE(w->chime()->chimeTimer().interval(), 100);
     // Fifty minutes of watching, then the chime of 12:00.
     QCOMPARE(r.runTimer2(100000), 30000);
     QCOMPARE(r.now(), hms(12, 0, 0));
     QCOMPARE(r.platform.soundLog, QStringList{QStringLiteral("play co")});
-    QCOMPARE(w->chime()->Timer2().interval(), 3595000);
+    QCOMPARE(w->chime()->chimeTimer().interval(), 3595000);
 }
 
 void TestChime::silenceStopsAtOnceAndAnotherChoiceRearms() {
     Run r;
     r.startAt(hms(10, 59, 10), "1");
     MainWindow* w = r.main();
-    QVERIFY(w->chime()->Timer2().isActive());
+    QVERIFY(w->chime()->chimeTimer().isActive());
     r.choose(0);
     QCOMPARE(r.cbSound()->currentIndex(), 0);
     QCOMPARE(r.value(QStringLiteral("Sound")), QStringLiteral("0"));
-    QVERIFY(!w->chime()->Timer2().isActive());
+    QVERIFY(!w->chime()->chimeTimer().isActive());
     // Nothing sounds at the hour.
     r.clock.set(kDay, hms(11, 0, 0));
     QCOMPARE(r.runTimer2(1000), 0);
@@ -404,13 +404,13 @@ void TestChime::silenceStopsAtOnceAndAnotherChoiceRearms() {
     r.clock.set(kDay, hms(11, 40, 0));
     r.choose(5);
     QCOMPARE(r.value(QStringLiteral("Sound")), QStringLiteral("5"));
-    QVERIFY(w->chime()->Timer2().isActive());
-    QCOMPARE(w->chime()->Timer2().interval(), (20 * 60 - 5) * 1000);
+    QVERIFY(w->chime()->chimeTimer().isActive());
+    QCOMPARE(w->chime()->chimeTimer().interval(), (20 * 60 - 5) * 1000);
     // And a later change of choice while armed counts from its own time.
     r.clock.set(kDay, hms(11, 50, 30));
     r.choose(6);
     QCOMPARE(r.value(QStringLiteral("Sound")), QStringLiteral("6"));
-    QCOMPARE(w->chime()->Timer2().interval(), (10 * 60 - 30 - 5) * 1000);
+    QCOMPARE(w->chime()->chimeTimer().interval(), (10 * 60 - 30 - 5) * 1000);
     QCOMPARE(r.runTimer2(1000), 51);
     QCOMPARE(r.now(), hms(12, 0, 36));
     QCOMPARE(r.platform.soundLog,
@@ -421,28 +421,28 @@ void TestChime::sameIntervalLeavesTheRunningPeriodAlone() {
     Run r;
     r.startAt(hms(10, 20, 30), "3");
     MainWindow* w = r.main();
-    QCOMPARE(w->chime()->Timer2().interval(), 2365000);
+    QCOMPARE(w->chime()->chimeTimer().interval(), 2365000);
     // Let the real timer run a while; long timers count in whole seconds.
     QTest::qWait(1500);
-    const int remaining = w->chime()->Timer2().remainingTime();
+    const int remaining = w->chime()->chimeTimer().remainingTime();
     QVERIFY2(remaining <= 2365000 - 1000, qPrintable(QString::number(remaining)));
     // Arming again at the same clock reading changes nothing.
     w->chime()->ArmHourlyChime();
-    QVERIFY(w->chime()->Timer2().isActive());
-    QVERIFY2(w->chime()->Timer2().remainingTime() <= remaining,
-             qPrintable(QString::number(w->chime()->Timer2().remainingTime())));
+    QVERIFY(w->chime()->chimeTimer().isActive());
+    QVERIFY2(w->chime()->chimeTimer().remainingTime() <= remaining,
+             qPrintable(QString::number(w->chime()->chimeTimer().remainingTime())));
     // A second later the interval differs and the period starts afresh.
     r.clock.set(kDay, hms(10, 20, 31));
     w->chime()->ArmHourlyChime();
-    QCOMPARE(w->chime()->Timer2().interval(), 2364000);
-    QVERIFY2(w->chime()->Timer2().remainingTime() > 2364000 - 1000,
-             qPrintable(QString::number(w->chime()->Timer2().remainingTime())));
+    QCOMPARE(w->chime()->chimeTimer().interval(), 2364000);
+    QVERIFY2(w->chime()->chimeTimer().remainingTime() > 2364000 - 1000,
+             qPrintable(QString::number(w->chime()->chimeTimer().remainingTime())));
 }
 
 void TestChime::refusedWriteStopsTheChange() {
     Run r;
     r.startAt(hms(10, 20, 30), "1");
-    QVERIFY(r.main()->chime()->Timer2().isActive());
+    QVERIFY(r.main()->chime()->chimeTimer().isActive());
     // A folder where the settings file was: every write is refused.
     QVERIFY(QFile::remove(r.iniPath()));
     QVERIFY(QDir(r.dir.path()).mkdir(QStringLiteral("tester.ini")));
@@ -451,8 +451,8 @@ void TestChime::refusedWriteStopsTheChange() {
     QCOMPARE(r.platform.boxes.at(0).kind, FakePlatform::Box::Error);
     QVERIFY(r.platform.boxes.at(0).text.startsWith(QStringLiteral("Unable to write to ")));
     // The handler stopped at the write: the chime still runs as it did.
-    QVERIFY(r.main()->chime()->Timer2().isActive());
-    QCOMPARE(r.main()->chime()->Timer2().interval(), 2365000);
+    QVERIFY(r.main()->chime()->chimeTimer().isActive());
+    QCOMPARE(r.main()->chime()->chimeTimer().interval(), 2365000);
 }
 
 void TestChime::playSoundTimesWaitsBeforeEachStart_data() {
@@ -488,7 +488,7 @@ void TestChime::playSoundTimesWaitsBeforeEachStart() {
     QCOMPARE(r.platform.soundLog, log);
     QCOMPARE(before.msecsTo(r.clock.now()), qint64(blockedMs));
     // The event sounds leave the chime's timer alone.
-    QVERIFY(!r.main()->chime()->Timer2().isActive());
+    QVERIFY(!r.main()->chime()->chimeTimer().isActive());
 }
 
 QTEST_MAIN(TestChime)

@@ -87,7 +87,7 @@ struct ProgramRun {
     // while a test looks; the tests tick it themselves.
     void start() {
         create();
-        main()->firing()->Timer1().stop();
+        main()->firing()->clockTimer().stop();
     }
     void startAndShow() {
         start();

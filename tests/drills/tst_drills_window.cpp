@@ -59,8 +59,8 @@ struct TimerSim {
 
     explicit TimerSim(Run& r) : run(r) {
         MainWindow* w = run.main();
-        due1 = w->firing()->Timer1().isActive() ? w->firing()->Timer1().interval() : kNever;
-        due2 = w->chime()->Timer2().isActive() ? w->chime()->Timer2().interval() : kNever;
+        due1 = w->firing()->clockTimer().isActive() ? w->firing()->clockTimer().interval() : kNever;
+        due2 = w->chime()->chimeTimer().isActive() ? w->chime()->chimeTimer().interval() : kNever;
     }
     void collect(bool byTimer2) {
         QStringList& log = run.platform.soundLog;
@@ -87,13 +87,15 @@ struct TimerSim {
             mono = next;
             if (next == due1) {
                 w->firing()->Timer1Timer();
-                due1 = w->firing()->Timer1().isActive() ? mono + w->firing()->Timer1().interval()
-                                                        : kNever;
+                due1 = w->firing()->clockTimer().isActive()
+                           ? mono + w->firing()->clockTimer().interval()
+                           : kNever;
                 collect(false);
             } else {
                 w->chime()->Timer2Timer();
-                due2 = w->chime()->Timer2().isActive() ? mono + w->chime()->Timer2().interval()
-                                                       : kNever;
+                due2 = w->chime()->chimeTimer().isActive()
+                           ? mono + w->chime()->chimeTimer().interval()
+                           : kNever;
                 collect(true);
             }
         }

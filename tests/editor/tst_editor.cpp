@@ -519,7 +519,7 @@ void TestEditor::changedCountdownKeepsItsDateRight() {
     QCOMPARE(r->value(kCountdown, QStringLiteral("Date")), QStringLiteral("08.12.2026"));
     const Schedule& schedule = *r->main()->schedule();
     QVERIFY(schedule.ActEvArmed);
-    QCOMPARE(schedule.EvTable.Names.at(schedule.EvTable.ActEv), kCountdown);
+    QCOMPARE(schedule.EvTable.entries.at(schedule.EvTable.ActEv).name, kCountdown);
     // To the last second of today, then one more: tomorrow from midnight on.
     r->typeTime(QStringLiteral("000959"));
     r->tab();

@@ -91,9 +91,9 @@ struct Run : ProgramRun {
     // The armed task's name, or empty when nothing is armed.
     QString armed() const {
         const TEvRec& t = schedule().EvTable;
-        if (!schedule().ActEvArmed || t.ActEv < 0 || t.ActEv >= t.Count)
+        if (!schedule().ActEvArmed || t.ActEv < 0 || t.ActEv >= t.count())
             return {};
-        return t.Names.at(t.ActEv);
+        return t.entries.at(t.ActEv).name;
     }
     // The name on the list row that carries the armed mark, or empty.
     QString markedRow() const {
@@ -216,7 +216,7 @@ void TestFiring::armingTable() {
     QCOMPARE(r->armed(), armed);
     const TEvRec& t = r->schedule().EvTable;
     if (armed.isEmpty())
-        QCOMPARE(t.ActEv, t.Count + 1);
+        QCOMPARE(t.ActEv, t.count() + 1);
     // Started at that moment, the same task is armed.
     r->windows.reset();
     r->writeIni(tableAbcd());
@@ -560,12 +560,12 @@ void TestFiring::datePickerFollowsTheLoadedTask() {
     // The recalculation at start moved the old date on: today + 2 (time ahead).
     QCOMPARE(r->value(t.name, QStringLiteral("Date")), dateText(kDay.addDays(2)));
     r->main()->taskList()->setCurrentTaskName(t.name);
-    r->main()->firing()->DoEvent(t.name, -1);
+    r->main()->firing()->DoEvent(t.name, FireMode::Test);
     QCOMPARE(r->value(t.name, QStringLiteral("Date")), dateText(kDay.addDays(3)));
     QCOMPARE(r->control<QDateEdit>("OnAirDate")->date(), kDay.addDays(3));
     // Another task loaded in the editor: the picker is left alone.
     r->main()->taskList()->setCurrentTaskName(QStringLiteral("другое"));
-    r->main()->firing()->DoEvent(t.name, -1);
+    r->main()->firing()->DoEvent(t.name, FireMode::Test);
     QCOMPARE(r->control<QDateEdit>("OnAirDate")->date(), kDay.addDays(3));
 }
 
@@ -690,7 +690,7 @@ void TestFiring::dateTimeSettingsOnDoubleClick() {
 void TestFiring::ticksAlignToSecondBoundaries() {
     r->clock.set(kDay, QTime(12, 0, 0, 300));
     r->startAt(QTime(12, 0, 0, 300));
-    QTimer& t = r->main()->firing()->Timer1();
+    QTimer& t = r->main()->firing()->clockTimer();
     QVERIFY(t.isActive());
     QCOMPARE(t.timerType(), Qt::PreciseTimer);
     // The first tick just past the coming boundary.
@@ -857,7 +857,7 @@ void TestFiring::boxesWaitForTheTickToReturn() {
     // Ticks land on the manual clock's whole seconds, so the clock keeps its
     // one-second period and its own timer delivers them.
     r->startAt(QTime(9, 59, 58, 3));
-    QTRY_VERIFY(r->main()->firing()->Timer1().interval() == 1000);
+    QTRY_VERIFY(r->main()->firing()->clockTimer().interval() == 1000);
     bool laterFiredDuringTheBox = false;
     r->platform.onBox = [&] {
         r->clock.set(kDay, QTime(10, 0, 2, 3));
@@ -1080,7 +1080,7 @@ void TestFiring::aMonthOfTasks() {
     r->writeIni(file);
     r->clock.set(QDateTime(first, QTime(0, 0).addMSecs(startSec * 1000 + 503), berlin));
     r->create();
-    r->main()->firing()->Timer1().stop();
+    r->main()->firing()->clockTimer().stop();
     for (MonthTask& t : tasks)
         t.start(first, startSec);
 
@@ -1246,13 +1246,23 @@ void TestFiring::firingAloneOnBareControls() {
     const auto label = [&] { return new QLabel(&window); };
     QLabel* lbEvName = label();
     QLabel* lbEvTime = label();
-    HourlyChime chime(services, cbSound);
+    HourlyChime chime(services, HourlyChime::Controls{.chimeChoice = cbSound});
     Firing firing(services, chime,
-                  Firing::Controls{&window, list, evName, label(), label(), lbEvName, lbEvTime,
-                                   new QCheckBox(&window), new QToolButton(&window),
-                                   new QToolButton(&window), new ClickLabel(&window),
-                                   new QPushButton(&window), new QPlainTextEdit(&window),
-                                   new QPlainTextEdit(&window), label()},
+                  Firing::Controls{.window = &window,
+                                   .taskList = list,
+                                   .taskNameBox = evName,
+                                   .timeLabel = label(),
+                                   .dateLabel = label(),
+                                   .lbEvName = lbEvName,
+                                   .lbEvTime = lbEvTime,
+                                   .recalcAllBox = new QCheckBox(&window),
+                                   .testButton = new QToolButton(&window),
+                                   .recalcButton = new QToolButton(&window),
+                                   .clockImage = new ClickLabel(&window),
+                                   .scheduleViewButton = new QPushButton(&window),
+                                   .scheduleNames = new QPlainTextEdit(&window),
+                                   .scheduleTimes = new QPlainTextEdit(&window),
+                                   .scheduleSummary = label()},
                   [] { return QStringLiteral("B"); });
     TaskList tasks(services, firing,
                    TaskList::Controls{&window, list, evName, new QToolButton(&window),
@@ -1282,7 +1292,7 @@ void TestFiring::firingAloneOnBareControls() {
         tasks.ApplySavedSort();
         firing.startClock();
     });
-    firing.Timer1().stop();
+    firing.clockTimer().stop();
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(0)->text(), QStringLiteral("A"));
     QCOMPARE(marked(), QStringLiteral("A"));

@@ -48,6 +48,20 @@ QString section(const QString& name) {
 
 const QString kMain = QStringLiteral("[Main]\nTop=0\n");
 
+QList<double> datesOf(const TEvRec& table) {
+    QList<double> dates;
+    for (const ScheduleEntry& entry : table.entries)
+        dates.append(entry.date);
+    return dates;
+}
+
+QStringList namesOf(const TEvRec& table) {
+    QStringList names;
+    for (const ScheduleEntry& entry : table.entries)
+        names.append(entry.name);
+    return names;
+}
+
 } // namespace
 
 class TestSchedule final : public QObject {
@@ -149,13 +163,16 @@ QString TestSchedule::stored(const QString& task, QStringView key) {
 }
 
 void TestSchedule::checkShape(const TEvRec& table) {
-    QCOMPARE(table.Names.size(), qsizetype(table.Count));
-    QCOMPARE(table.Dates.size(), qsizetype(table.Count));
-    QCOMPARE(table.Times.size(), qsizetype(table.Count));
+    // In order of time of day, every entry a task's.
+    for (int i = 0; i < table.count(); ++i) {
+        QVERIFY(!table.entries.at(i).name.isEmpty());
+        if (i > 0)
+            QVERIFY(table.entries.at(i - 1).time <= table.entries.at(i).time);
+    }
 }
 
 int TestSchedule::indexOf(const TEvRec& table, const QString& name) {
-    return int(table.Names.indexOf(name));
+    return int(namesOf(table).indexOf(name));
 }
 
 void TestSchedule::emptyFileGivesEmptyTable() {
@@ -165,7 +182,7 @@ void TestSchedule::emptyFileGivesEmptyTable() {
             writeFile(QString());
         schedule().ActEvArmed = true;
         schedule().RecalcSchedule();
-        QCOMPARE(schedule().EvTable.Count, 0);
+        QCOMPARE(schedule().EvTable.count(), 0);
         checkShape(schedule().EvTable);
         QVERIFY(!schedule().ActEvArmed);
         QVERIFY(schedule().SectionList.isEmpty());
@@ -176,7 +193,7 @@ void TestSchedule::onlyMainGivesEmptyTable() {
     writeFile(kMain);
     schedule().ActEvArmed = true;
     schedule().RecalcSchedule();
-    QCOMPARE(schedule().EvTable.Count, 0);
+    QCOMPARE(schedule().EvTable.count(), 0);
     checkShape(schedule().EvTable);
     QVERIFY(!schedule().ActEvArmed);
     QCOMPARE(schedule().SectionList, QStringList{QStringLiteral("Main")});
@@ -186,12 +203,12 @@ void TestSchedule::tableEmptiedWhenTasksGo() {
     writeFile(kMain + section(QStringLiteral("a")) + kv(keys::Time, QStringLiteral("08:00:00")) +
               section(QStringLiteral("b")) + kv(keys::Time, QStringLiteral("09:00:00")));
     schedule().RecalcSchedule();
-    QCOMPARE(schedule().EvTable.Count, 2);
+    QCOMPARE(schedule().EvTable.count(), 2);
 
     // The next recalculation must not keep the entries of a file that changed.
     writeFile(kMain + QStringLiteral("Sound=0\n"));
     schedule().RecalcSchedule();
-    QCOMPARE(schedule().EvTable.Count, 0);
+    QCOMPARE(schedule().EvTable.count(), 0);
     checkShape(schedule().EvTable);
 }
 
@@ -203,7 +220,7 @@ void TestSchedule::firstSectionSkippedWhateverItsName() {
     schedule().RecalcSchedule();
 
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, 2);
+    QCOMPARE(t.count(), 2);
     checkShape(t);
     QCOMPARE(indexOf(t, QStringLiteral("First")), -1);
     QVERIFY(indexOf(t, QStringLiteral("Main")) >= 0);
@@ -227,10 +244,10 @@ void TestSchedule::futureDateUntouched() {
 
     QCOMPARE(fileBytes(), before);
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, 2);
+    QCOMPARE(t.count(), 2);
     for (int i = 0; i < 2; ++i) {
-        QCOMPARE(t.Dates.at(i), double(future));
-        QCOMPARE(t.Times.at(i), daycount::encodeTime(8, 0, 0));
+        QCOMPARE(t.entries.at(i).date, double(future));
+        QCOMPARE(t.entries.at(i).time, daycount::encodeTime(8, 0, 0));
     }
 }
 
@@ -269,10 +286,10 @@ void TestSchedule::everyNDays() {
 
     QCOMPARE(stored(name, keys::Date), dateText(today() + expected));
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, 1);
-    QCOMPARE(t.Names.at(0), name);
-    QCOMPARE(t.Dates.at(0), double(today() + expected));
-    QCOMPARE(t.Times.at(0), daycount::encodeTime(18, 0, 0));
+    QCOMPARE(t.count(), 1);
+    QCOMPARE(t.entries.at(0).name, name);
+    QCOMPARE(t.entries.at(0).date, double(today() + expected));
+    QCOMPARE(t.entries.at(0).time, daycount::encodeTime(18, 0, 0));
 }
 
 void TestSchedule::countdownPastMidnight() {
@@ -285,16 +302,16 @@ void TestSchedule::countdownPastMidnight() {
     QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("01:00:00"));
     QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today() + 1));
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, 1);
-    QVERIFY(t.Times.at(0) >= 0.0 && t.Times.at(0) < 1.0);
-    QCOMPARE(daycount::toTime(t.Times.at(0)), QTime(1, 0));
-    QCOMPARE(t.Dates.at(0), double(today() + 1));
+    QCOMPARE(t.count(), 1);
+    QVERIFY(t.entries.at(0).time >= 0.0 && t.entries.at(0).time < 1.0);
+    QCOMPARE(daycount::toTime(t.entries.at(0).time), QTime(1, 0));
+    QCOMPARE(t.entries.at(0).date, double(today() + 1));
 
     // Started now: the next recalculation leaves it alone.
     const QByteArray after = fileBytes();
     schedule().RecalcSchedule();
     QCOMPARE(fileBytes(), after);
-    QCOMPARE(daycount::toTime(schedule().EvTable.Times.at(0)), QTime(1, 0));
+    QCOMPARE(daycount::toTime(schedule().EvTable.entries.at(0).time), QTime(1, 0));
 }
 
 void TestSchedule::countdownStartsFromNow() {
@@ -307,11 +324,11 @@ void TestSchedule::countdownStartsFromNow() {
     QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("12:30:00"));
     QCOMPARE(stored(QStringLiteral("cd"), keys::Date), QStringLiteral("<missing>"));
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, 1);
+    QCOMPARE(t.count(), 1);
     // The table holds the end as the file does, in whole seconds: the clock
     // fires it in its second, and a table rebuilt from the file agrees.
-    QCOMPARE(daycount::toTime(t.Times.at(0)), QTime(12, 30, 0));
-    QCOMPARE(t.Dates.at(0), double(today()));
+    QCOMPARE(daycount::toTime(t.entries.at(0).time), QTime(12, 30, 0));
+    QCOMPARE(t.entries.at(0).date, double(today()));
 }
 
 void TestSchedule::startedCountdownKeepsItsTime() {
@@ -326,9 +343,9 @@ void TestSchedule::startedCountdownKeepsItsTime() {
 
     QCOMPARE(fileBytes(), before);
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, 1);
-    QCOMPARE(t.Times.at(0), daycount::encodeTime(7, 0, 0));
-    QCOMPARE(t.Dates.at(0), double(today()));
+    QCOMPARE(t.count(), 1);
+    QCOMPARE(t.entries.at(0).time, daycount::encodeTime(7, 0, 0));
+    QCOMPARE(t.entries.at(0).date, double(today()));
 
     // One whose end went by on an earlier day without firing (asleep, or the
     // program not running) could never be armed again: it runs afresh from
@@ -339,7 +356,7 @@ void TestSchedule::startedCountdownKeepsItsTime() {
     schedule().RecalcSchedule();
     QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("20:00:00"));
     QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today()));
-    QCOMPARE(schedule().EvTable.Dates.at(0), double(today()));
+    QCOMPARE(schedule().EvTable.entries.at(0).date, double(today()));
     // Ending past midnight, on the next day.
     setNow(kTue, QTime(23, 30));
     writeFile(kMain + section(QStringLiteral("cd")) + kv(keys::Date, dateText(today() - 1)) +
@@ -383,7 +400,7 @@ void TestSchedule::equalTimesOrder() {
     }
     writeFile(text);
     schedule().RecalcSchedule();
-    QCOMPARE(schedule().EvTable.Names, order);
+    QCOMPARE(namesOf(schedule().EvTable), order);
 }
 
 void TestSchedule::sortMovesEntriesTogether() {
@@ -399,14 +416,14 @@ void TestSchedule::sortMovesEntriesTogether() {
     schedule().RecalcSchedule();
 
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, int(times.size()));
+    QCOMPARE(t.count(), int(times.size()));
     checkShape(t);
-    for (int i = 0; i < t.Count; ++i) {
-        const int original = t.Names.at(i).mid(1).toInt();
-        QCOMPARE(t.Dates.at(i), double(today() + 1 + original));
-        QCOMPARE(t.Times.at(i), daycount::fromTime(times.at(original)));
+    for (int i = 0; i < t.count(); ++i) {
+        const int original = t.entries.at(i).name.mid(1).toInt();
+        QCOMPARE(t.entries.at(i).date, double(today() + 1 + original));
+        QCOMPARE(t.entries.at(i).time, daycount::fromTime(times.at(original)));
         if (i > 0)
-            QVERIFY(t.Times.at(i - 1) <= t.Times.at(i));
+            QVERIFY(t.entries.at(i - 1).time <= t.entries.at(i).time);
     }
 }
 
@@ -460,8 +477,8 @@ void TestSchedule::weekDays() {
     QVERIFY_THROWS_NO_EXCEPTION(schedule().RecalcSchedule());
 
     QCOMPARE(stored(QStringLiteral("w"), keys::Date), dateText(today() + expected));
-    QCOMPARE(schedule().EvTable.Count, 1);
-    QCOMPARE(schedule().EvTable.Dates.at(0), double(today() + expected));
+    QCOMPARE(schedule().EvTable.count(), 1);
+    QCOMPARE(schedule().EvTable.entries.at(0).date, double(today() + expected));
 }
 
 void TestSchedule::badWeekValuesDoNotStopOthers() {
@@ -481,7 +498,7 @@ void TestSchedule::badWeekValuesDoNotStopOthers() {
 
     QVERIFY_THROWS_NO_EXCEPTION(schedule().RecalcSchedule());
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, 6);
+    QCOMPARE(t.count(), 6);
     checkShape(t);
     QCOMPARE(stored(QStringLiteral("before"), keys::Date), dateText(today() + 1));
     QCOMPARE(stored(QStringLiteral("after"), keys::Date), dateText(today() + 1));
@@ -489,7 +506,7 @@ void TestSchedule::badWeekValuesDoNotStopOthers() {
     QCOMPARE(stored(QStringLiteral("bad1"), keys::Date), dateText(today() + 7));
     QCOMPARE(stored(QStringLiteral("bad2"), keys::Date), dateText(today() + 1));
     QCOMPARE(stored(QStringLiteral("bad3"), keys::Date), dateText(today() + 7));
-    QCOMPARE(t.Dates.at(indexOf(t, QStringLiteral("after"))), double(today() + 1));
+    QCOMPARE(t.entries.at(indexOf(t, QStringLiteral("after"))).date, double(today() + 1));
 }
 
 void TestSchedule::advanceAfterFiring_data() {
@@ -534,7 +551,7 @@ void TestSchedule::firedCountdownRestarts() {
               kv(keys::Date, dateText(today())) + kv(keys::TimeGap, QStringLiteral("00:10:00")) +
               kv(keys::Time, QStringLiteral("12:00:00")));
     schedule().RecalcSchedule();
-    QCOMPARE(schedule().EvTable.Names.at(0), QStringLiteral("cd"));
+    QCOMPARE(schedule().EvTable.entries.at(0).name, QStringLiteral("cd"));
     schedule().ActEvArmed = true; // as the clock would have it when the task fired
 
     schedule().AdvanceTaskDate(QStringLiteral("cd"), 0);
@@ -543,9 +560,9 @@ void TestSchedule::firedCountdownRestarts() {
     QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today()));
     // The table is renewed at once: the countdown now sorts after "other".
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, 2);
-    QCOMPARE(t.Names, (QStringList{QStringLiteral("other"), QStringLiteral("cd")}));
-    QCOMPARE(t.Times.at(1), daycount::encodeTime(12, 10, 0));
+    QCOMPARE(t.count(), 2);
+    QCOMPARE(namesOf(t), (QStringList{QStringLiteral("other"), QStringLiteral("cd")}));
+    QCOMPARE(t.entries.at(1).time, daycount::encodeTime(12, 10, 0));
     QVERIFY(!schedule().ActEvArmed);
 }
 
@@ -557,7 +574,7 @@ void TestSchedule::firedCountdownRestartsPastMidnight() {
     schedule().AdvanceTaskDate(QStringLiteral("cd"), 0);
     QCOMPARE(stored(QStringLiteral("cd"), keys::Time), QStringLiteral("00:05:00"));
     QCOMPARE(stored(QStringLiteral("cd"), keys::Date), dateText(today() + 1));
-    QCOMPARE(schedule().EvTable.Dates.at(0), double(today() + 1));
+    QCOMPARE(schedule().EvTable.entries.at(0).date, double(today() + 1));
 }
 
 void TestSchedule::otherRuleMovesNothing() {
@@ -569,8 +586,8 @@ void TestSchedule::otherRuleMovesNothing() {
 
     schedule().RecalcSchedule();
     QCOMPARE(fileBytes(), before);
-    QCOMPARE(schedule().EvTable.Count, 1);
-    QCOMPARE(schedule().EvTable.Dates.at(0), double(today() - 5));
+    QCOMPARE(schedule().EvTable.count(), 1);
+    QCOMPARE(schedule().EvTable.entries.at(0).date, double(today() - 5));
 
     schedule().AdvanceTaskDate(QStringLiteral("odd"), 0);
     QCOMPARE(fileBytes(), before);
@@ -597,7 +614,8 @@ void TestSchedule::noDateAfterTheCalendarsEnd() {
     for (const QString& name : {QStringLiteral("huge"), QStringLiteral("too long")}) {
         QCOMPARE(stored(name, keys::Date), dateText(today()));
         QCOMPARE(stored(name, keys::Activing), QStringLiteral("0"));
-        QCOMPARE(schedule().EvTable.Dates.at(indexOf(schedule().EvTable, name)), double(today()));
+        QCOMPARE(schedule().EvTable.entries.at(indexOf(schedule().EvTable, name)).date,
+                 double(today()));
     }
     QCOMPARE(stored(QStringLiteral("plain"), keys::Date), dateText(today() + 2));
     QCOMPARE(stored(QStringLiteral("plain"), keys::Activing), QStringLiteral("1"));
@@ -660,14 +678,14 @@ void TestSchedule::thousandTasks() {
     schedule().RecalcSchedule();
 
     const TEvRec& t = schedule().EvTable;
-    QCOMPARE(t.Count, n);
+    QCOMPARE(t.count(), n);
     checkShape(t);
     QCOMPARE(schedule().SectionList.size(), qsizetype(n));
-    QStringList names = t.Names;
+    QStringList names = namesOf(t);
     names.removeDuplicates();
     QCOMPARE(names.size(), qsizetype(n));
     for (int i = 1; i < n; ++i)
-        QVERIFY(t.Times.at(i - 1) <= t.Times.at(i));
+        QVERIFY(t.entries.at(i - 1).time <= t.entries.at(i).time);
 
     const double now = m_clock.timeNow();
     for (int i : {0, 1, 2, 300, 301, 302, 997, 998, 999}) {
@@ -685,10 +703,10 @@ void TestSchedule::thousandTasks() {
             break;
         default:
             expected = today();
-            QCOMPARE(daycount::toTime(t.Times.at(at)), QTime(12, 1));
+            QCOMPARE(daycount::toTime(t.entries.at(at).time), QTime(12, 1));
             break;
         }
-        QCOMPARE(t.Dates.at(at), double(expected));
+        QCOMPARE(t.entries.at(at).date, double(expected));
         if (i % 3 != 2)
             QCOMPARE(stored(name, keys::Date), dateText(expected));
     }
@@ -735,7 +753,7 @@ void TestSchedule::oneRecalculationOneWrite() {
     const QByteArray after = fileBytes();
     schedule().RecalcSchedule();
     QCOMPARE(fileBytes(), after);
-    QCOMPARE(schedule().EvTable.Count, 25);
+    QCOMPARE(schedule().EvTable.count(), 25);
 }
 
 void TestSchedule::refusedWriteKeepsEveryTask() {
@@ -764,10 +782,10 @@ void TestSchedule::refusedWriteKeepsEveryTask() {
     // was refused with the date it has in the file, the ones after it as well.
     const TEvRec& t = schedule().EvTable;
     checkShape(t);
-    QCOMPARE(t.Names, (QStringList{QStringLiteral("early"), QStringLiteral("after"),
-                                   QStringLiteral("due"), QStringLiteral("late")}));
-    QCOMPARE(t.Dates, (QList<double>{double(today() + 1), double(today() + 3), double(today() - 1),
-                                     double(today() + 2)}));
+    QCOMPARE(namesOf(t), (QStringList{QStringLiteral("early"), QStringLiteral("after"),
+                                      QStringLiteral("due"), QStringLiteral("late")}));
+    QCOMPARE(datesOf(t), (QList<double>{double(today() + 1), double(today() + 3),
+                                        double(today() - 1), double(today() + 2)}));
     QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0644) == 0);
 }
 
@@ -776,21 +794,18 @@ void TestSchedule::dueInAStretch() {
     // at 00:00:00 of day 101, d (inactive) at 00:00:01, e at 00:30 of 101.
     TEvRec table;
     const auto add = [&](const char* name, int date, QTime t) {
-        table.Names.append(QString::fromLatin1(name));
-        table.Dates.append(date);
-        table.Times.append(daycount::fromTime(t));
-        table.Count = int(table.Names.size());
+        table.entries.append({QString::fromLatin1(name), double(date), daycount::fromTime(t)});
     };
     add("c", 101, QTime(0, 0, 0));
     add("d", 101, QTime(0, 0, 1));
     add("e", 101, QTime(0, 30, 0));
     add("b", 100, QTime(23, 59, 59));
     add("a", 100, QTime(23, 59, 59));
-    const auto active = [&](int i) { return table.Names.at(i) != QStringLiteral("d"); };
+    const auto active = [&](int i) { return table.entries.at(i).name != QStringLiteral("d"); };
     const auto names = [&](const QList<int>& due) {
         QStringList out;
         for (const int i : due)
-            out.append(table.Names.at(i));
+            out.append(table.entries.at(i).name);
         return out.join(u' ');
     };
     const auto at = [](int date, QTime t) { return date + daycount::fromTime(t); };

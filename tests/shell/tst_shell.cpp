@@ -159,10 +159,10 @@ void TestShell::startupOnEmptyFolder() {
     QCOMPARE(r->control<QListWidget>("clbEvents")->selectionMode(),
              QAbstractItemView::ExtendedSelection);
     QVERIFY(r->control<QListWidget>("clbEvents")->toolTip().contains(u'\n'));
-    QVERIFY(w->firing()->Timer1().isActive());
-    QVERIFY(!w->chime()->Timer2().isActive());
+    QVERIFY(w->firing()->clockTimer().isActive());
+    QVERIFY(!w->chime()->chimeTimer().isActive());
     QVERIFY(w->taskList()->currentTaskName().isEmpty());
-    QCOMPARE(w->schedule()->EvTable.Count, 0);
+    QCOMPARE(w->schedule()->EvTable.count(), 0);
     // The tray icon, added once; no boxes, no autostart entry.
     QCOMPARE(r->platform.trayLog, QStringList({QStringLiteral("add")}));
     QCOMPARE(r->platform.trayIcon()->tip(), QStringLiteral("Звонарька 2.5"));
@@ -234,7 +234,7 @@ void TestShell::unwritableSettingsShowOneErrorBox() {
     r->startAndShow();
     // The box comes once the clock ticks, not inside start-up.
     QVERIFY(r->platform.boxes.isEmpty());
-    QVERIFY(r->main()->firing()->Timer1().isActive());
+    QVERIFY(r->main()->firing()->clockTimer().isActive());
     QTRY_COMPARE(r->platform.boxes.size(), 1);
     QCOMPARE(r->platform.boxes.at(0).kind, FakePlatform::Box::Error);
     QVERIFY(r->platform.boxes.at(0).text.startsWith(QStringLiteral("Unable to write to ")));
@@ -242,7 +242,7 @@ void TestShell::unwritableSettingsShowOneErrorBox() {
     // the clock are there.
     QVERIFY(r->main()->isVisible());
     QVERIFY(r->main()->trayIcon() != nullptr && r->main()->trayIcon()->isAdded());
-    QVERIFY(r->main()->firing()->Timer1().isActive());
+    QVERIFY(r->main()->firing()->clockTimer().isActive());
     r->stop();
     // Shut-down's refused writes (the picker's, then the main window's) are
     // told on standard error and in the system log: the end waits for no box.
@@ -267,7 +267,7 @@ void TestShell::readOnlySettingsStillMakeAnAlarmClock() {
     QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(0)->text(), QStringLiteral("Alpha")); // the saved sort order
     QVERIFY(w->trayIcon() != nullptr && w->trayIcon()->isAdded());
-    QVERIFY(w->firing()->Timer1().isActive());
+    QVERIFY(w->firing()->clockTimer().isActive());
     QVERIFY(!r->control<QLabel>("Label13")->text().isEmpty());
     // The task fires on time: its new date cannot be stored (one more box),
     // the alarm window shows all the same.

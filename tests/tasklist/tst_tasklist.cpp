@@ -453,7 +453,7 @@ void TestTaskList::deleteAnsweredYes() {
     QVERIFY(r->list()->selectedItems().isEmpty());
     QVERIFY(r->main()->taskList()->currentTaskName().isEmpty());
     QCOMPARE(r->list()->armedRow(), 0);
-    QCOMPARE(r->main()->schedule()->EvTable.Count, 1);
+    QCOMPARE(r->main()->schedule()->EvTable.count(), 1);
     QCOMPARE(comboItems(r->control<QComboBox>("evName")), QStringList({QStringLiteral("b")}));
     QVERIFY(r->control<QLabel>("lbEvName")->text().isEmpty());
 }
