@@ -42,9 +42,6 @@ constexpr int kTickMs = 1000;
 const QString kTimeHasCome = QStringLiteral("Время пришло...");
 const QString kCannotOpen = QStringLiteral("Не могу открыть файл!");
 
-// The power module's code for a restart.
-constexpr int kRestart = 2;
-
 bool hasSection(const SettingsFile& settings, const QString& name) {
     QStringList sections;
     settings.ReadSections(sections);
@@ -56,10 +53,8 @@ bool hasSection(const SettingsFile& settings, const QString& name) {
 
 } // namespace
 
-Firing::Firing(Services& services, HourlyChime& chime, const Controls& controls,
-               std::function<QString()> currentTask, QObject* parent)
-    : QObject(parent), m_s(services), m_chime(chime), ui(controls),
-      m_currentTask(std::move(currentTask)) {
+Firing::Firing(Services& services, HourlyChime& chime, const Controls& controls, QObject* parent)
+    : QObject(parent), m_s(services), m_chime(chime), ui(controls) {
     m_timer1.setInterval(kTickMs);
     HandlerGuard& guard = m_s.guard();
     connect(&m_timer1, &QTimer::timeout, this, [this] { clockTick(); });
@@ -337,7 +332,7 @@ void Firing::finishFiring(const Queued& firing, int action, QString message, con
     // The alarm window, where the main window has one: a main window
     // alone (before the others are made) still does its part of the firing.
     const auto present = [&](const QString* text, bool show) {
-        Q_EMIT alarm(name, action, text, show);
+        Q_EMIT alarm(name, TaskAction(action), text, show);
     };
     switch (action) {
     case 0:
@@ -349,7 +344,7 @@ void Firing::finishFiring(const Queued& firing, int action, QString message, con
         // The NT family's way: the power module's restart; the alarm window
         // is not shown.
         present(nullptr, false);
-        m_s.platform().NT_Reboot(kRestart);
+        m_s.platform().restart();
         break;
     case 2:
         // The message line keeps what it had; the window counts down.
@@ -372,7 +367,7 @@ void Firing::sbTestEvClick() {
 }
 
 void Firing::sbCalculateClick() {
-    const QString CurrentTaskName = m_currentTask();
+    const QString CurrentTaskName = m_currentTask;
     if (ui.clbEvents->count() == 0)
         return;
     // Time 0 makes the recalculation start a countdown afresh from now.
@@ -390,11 +385,7 @@ void Firing::sbCalculateClick() {
     }
     m_s.schedule().RecalcSchedule();
     PaintActEv();
-    ui.lbEvName->setText(CurrentTaskName);
-    ui.lbEvTime->setText(CurrentTaskName.isEmpty()
-                             ? QString()
-                             : m_s.formats().formatTime(m_s.settings().ReadTime(
-                                   CurrentTaskName, keys::Time, m_s.clock().timeNow())));
+    Q_EMIT countdownsRecalculated();
 }
 
 void Firing::TimeImageDblClick() {

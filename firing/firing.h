@@ -1,12 +1,12 @@
 #pragma once
 
+#include "store/taskaction.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
-#include <functional>
 
 namespace duetasks {
 struct Stretch;
@@ -40,8 +40,6 @@ public:
         QComboBox* evName;         // the task the test button fires
         QLabel* Label1;            // the time
         QLabel* Label13;           // the date
-        QLabel* lbEvName;
-        QLabel* lbEvTime;
         QCheckBox* cbCalculate;
         QToolButton* sbTestEv;
         QToolButton* sbCalculate;
@@ -53,9 +51,12 @@ public:
         QLabel* L10;
     };
 
-    // `currentTask` names the task loaded in the editor (empty for none).
     Firing(Services& services, HourlyChime& chime, const Controls& controls,
-           std::function<QString()> currentTask, QObject* parent = nullptr);
+           QObject* parent = nullptr);
+
+    // The task loaded in the editor (empty for none), as the task list
+    // tells it: the one sbCalculateClick restarts.
+    void setCurrentTask(const QString& name) { m_currentTask = name; }
 
     // Chooses the armed task, the first active one dated today whose time is
     // still ahead, and moves the task list's mark onto it.
@@ -92,7 +93,10 @@ Q_SIGNALS:
     void dayBegan();
     // The alarm window's part of a firing: the task, its action, its message
     // (null for none) and whether the window shows.
-    void alarm(const QString& name, int action, const QString* message, bool show);
+    void alarm(const QString& name, TaskAction action, const QString* message, bool show);
+    // sbCalculateClick has rebuilt the schedule: the current task's time
+    // beside the list is shown again.
+    void countdownsRecalculated();
 
 private:
     // A firing waiting its turn: the task and the moment it fell due (for a
@@ -125,7 +129,7 @@ private:
     Services& m_s;
     HourlyChime& m_chime;
     const Controls ui;
-    std::function<QString()> m_currentTask;
+    QString m_currentTask;
     QTimer m_timer1;
 
     qint64 m_lastFiringMs = 0;
