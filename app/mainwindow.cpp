@@ -514,8 +514,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     // manager the frame extents arrive after mapping.
     if (m_outerSizePending) {
         m_guard->run([this] { applyPendingOuterSize(); });
-        QTimer::singleShot(300, this,
-                           [this] { m_guard->run([this] { applyPendingOuterSize(); }); });
+        QTimer::singleShot(300, this, m_guard->slot(this, &MainWindow::applyPendingOuterSize));
     }
 }
 

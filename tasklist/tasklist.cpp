@@ -220,15 +220,29 @@ void TaskList::ApplySavedSort() {
     // No tasks: the list and the sort menu stay as they are.
     if (m_s.schedule().EvTable.Count == 0)
         return;
-    // Letter case counts here; blanks typed around the word do not.
+    switch (savedSortOrder()) {
+    case SortOrder::ByName:
+        SortNClick();
+        break;
+    case SortOrder::ByTime:
+        SortTClick();
+        break;
+    case SortOrder::None:
+        SortNoClick();
+        break;
+    }
+}
+
+TaskList::SortOrder TaskList::savedSortOrder() const {
+    // Letter case counts here; blanks typed around the word do not. Any
+    // other word means no sort.
     const QString sortBy =
         m_s.settings().ReadKeyword(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
     if (sortBy == keys::SortByName)
-        SortNClick();
-    else if (sortBy == keys::SortByTime)
-        SortTClick();
-    else
-        SortNoClick();
+        return SortOrder::ByName;
+    if (sortBy == keys::SortByTime)
+        return SortOrder::ByTime;
+    return SortOrder::None;
 }
 
 void TaskList::SortNClick() {

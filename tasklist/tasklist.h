@@ -104,6 +104,7 @@ private:
     void clearNameBoxList();
     // Fills the name box's drop-down in its own alphabetical order.
     void fillNameBoxList(QStringList names);
+    SortOrder savedSortOrder() const;
     void storeSortOrder(SortOrder order);
 
     Services& m_s;
