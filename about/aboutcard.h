@@ -68,7 +68,8 @@ public:
     // pixel) cut out.
     static QPixmap transparentBitmap(const QImage& bitmap);
 
-    std::unique_ptr<Ui::TfmAvtor> ui;
+    // The card's elements by their object names, to look at.
+    const Ui::TfmAvtor& form() const { return *ui; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -84,4 +85,6 @@ private:
     HandlerGuard* m_guard = nullptr;
     std::function<void()> m_showMain;
     bool m_dressed = false;
+
+    std::unique_ptr<Ui::TfmAvtor> ui;
 };

@@ -8,13 +8,15 @@
 #include <QFileInfo>
 #include <QToolButton>
 
-HelpAndAbout::HelpAndAbout(Services& services, QWidget* window, QToolButton* sbHelp,
-                           QToolButton* sbAbout, std::function<void()> hidePicker, QObject* parent)
-    : QObject(parent), m_s(services), m_window(window), m_hidePicker(std::move(hidePicker)) {
-    connect(sbHelp, &QToolButton::clicked, this,
-            [this] { m_s.guard().run([this] { sbHelpClick(); }); });
-    connect(sbAbout, &QToolButton::clicked, this,
-            [this] { m_s.guard().run([this] { sbAboutClick(); }); });
+HelpAndAbout::HelpAndAbout(Services& services, const Controls& controls,
+                           std::function<void()> hidePicker, QObject* parent)
+    : QObject(parent), m_s(services), m_window(controls.window),
+      m_hidePicker(std::move(hidePicker)) {
+    HandlerGuard& guard = m_s.guard();
+    connect(controls.helpButton, &QToolButton::clicked, this,
+            guard.slot(this, &HelpAndAbout::sbHelpClick));
+    connect(controls.aboutButton, &QToolButton::clicked, this,
+            guard.slot(this, &HelpAndAbout::sbAboutClick));
 }
 
 QString HelpAndAbout::helpFilePath() const {
@@ -35,9 +37,9 @@ void HelpAndAbout::sbAboutClick() {
     m_window->hide();
     if (m_hidePicker)
         m_hidePicker();
-    if (fmAvtor != nullptr) {
-        fmAvtor->show();
-        fmAvtor->raise();
-        fmAvtor->activateWindow();
+    if (m_aboutCard != nullptr) {
+        m_aboutCard->show();
+        m_aboutCard->raise();
+        m_aboutCard->activateWindow();
     }
 }

@@ -14,12 +14,18 @@ class AboutCard;
 // card.
 class HelpAndAbout final : public QObject {
 public:
+    struct Controls {
+        QWidget* window; // the main window, hidden while the card shows
+        QToolButton* helpButton;
+        QToolButton* aboutButton;
+    };
+
     // `hidePicker` hides the week-day picker along with the main window.
-    HelpAndAbout(Services& services, QWidget* window, QToolButton* sbHelp, QToolButton* sbAbout,
-                 std::function<void()> hidePicker, QObject* parent = nullptr);
+    HelpAndAbout(Services& services, const Controls& controls, std::function<void()> hidePicker,
+                 QObject* parent = nullptr);
 
     // The About card, once it is made; null before and at the end.
-    void attachAboutWindow(AboutCard* avtor) { fmAvtor = avtor; }
+    void attachAboutWindow(AboutCard* card) { m_aboutCard = card; }
 
     void sbHelpClick();
     void sbAboutClick();
@@ -30,5 +36,5 @@ private:
     Services& m_s;
     QWidget* const m_window;
     std::function<void()> m_hidePicker;
-    AboutCard* fmAvtor = nullptr;
+    AboutCard* m_aboutCard = nullptr;
 };

@@ -15,10 +15,7 @@
 
 namespace {
 
-constexpr int kSwitchOffAction = 2;
 constexpr int kCountdownStart = 15;
-// The power module's code for switching off.
-constexpr int kSwitchOff = 1;
 
 QString countdownText(int seconds) {
     return QStringLiteral("Комп будет выключен через ") + QString::number(seconds) +
@@ -58,10 +55,10 @@ AlarmWindow::AlarmWindow(QWidget* parent)
     // The form's text format drops a caption of blanks alone.
     ui->lMsg->setText(QString(13, u' '));
 
-    Timer1.setInterval(100);
-    Timer2.setInterval(1000);
-    connect(&Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
-    connect(&Timer2, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
+    m_keepInFront.setInterval(100);
+    m_countdown.setInterval(1000);
+    connect(&m_keepInFront, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    connect(&m_countdown, &QTimer::timeout, this, [this] { guarded([this] { Timer2Timer(); }); });
     connect(ui->sbOk, &QToolButton::clicked, this, [this] { guarded([this] { sbOkClick(); }); });
 }
 
@@ -79,7 +76,7 @@ template <class F> void AlarmWindow::guarded(F&& handler) noexcept {
     }
 }
 
-void AlarmWindow::setFiredTask(const QString& taskName, int action) {
+void AlarmWindow::setFiredTask(const QString& taskName, TaskAction action) {
     setWindowTitle(kMsgCaptionPrefix.toString() + taskName);
     m_action = action;
 }
@@ -104,7 +101,8 @@ void AlarmWindow::showAlarm() {
     QApplication::alert(this);
 }
 
-void AlarmWindow::present(const QString& taskName, int action, const QString* message, bool show) {
+void AlarmWindow::present(const QString& taskName, TaskAction action, const QString* message,
+                          bool show) {
     // A firing that shows nothing (a restart, a program opened without a
     // message) has nothing to say on the window of another task.
     if (!show)
@@ -117,7 +115,7 @@ void AlarmWindow::present(const QString& taskName, int action, const QString* me
     }
     // A switch-off does not wait behind a message nobody may be there to
     // read: it counts down now, and the message comes back after it.
-    if (action == kSwitchOffAction && !m_switchOff) {
+    if (action == TaskAction::SwitchOff && !m_switchOff) {
         m_pending.prepend(m_current);
         showFresh(alarm);
         return;
@@ -138,7 +136,7 @@ void AlarmWindow::showFresh(const Pending& alarm) {
     // Shown, it is a countdown that ran out or a message giving way: from
     // hidden, the show sets up mode, options and countdown afresh.
     if (isVisible()) {
-        Timer2.stop();
+        m_countdown.stop();
         hide();
     }
     m_current = alarm;
@@ -190,11 +188,11 @@ void AlarmWindow::FormShow() {
     ui->cbDeactive->setChecked(false);
     ui->cbDel->setChecked(false);
     placeMessage();
-    Timer1.start();
+    m_keepInFront.start();
     CountdownSeconds = kCountdownStart;
     // Decided once per show from hidden.
     m_switchOff = false;
-    if (m_action == kSwitchOffAction) {
+    if (m_action == TaskAction::SwitchOff) {
         startSwitchOffMode();
     } else {
         ui->lMsg->show();
@@ -246,7 +244,7 @@ void AlarmWindow::startSwitchOffMode() {
     ui->lMsg->hide();
     ui->lWarn->show();
     ui->lWarn->setText(countdownText(kCountdownStart));
-    Timer2.start();
+    m_countdown.start();
     ui->sbOk->setText(QStringLiteral("Отмена!"));
 }
 
@@ -254,14 +252,14 @@ void AlarmWindow::closeEvent(QCloseEvent* event) {
     // The close box cancels a countdown as the button does: a switch-off
     // never runs on behind a window the user has put away. The options are
     // the button's alone.
-    Timer2.stop();
+    m_countdown.stop();
     QWidget::closeEvent(event);
     if (event->isAccepted())
         QTimer::singleShot(0, this, [this] { guarded([this] { presentPending(); }); });
 }
 
 void AlarmWindow::FormHide() {
-    Timer1.stop();
+    m_keepInFront.stop();
 }
 
 void AlarmWindow::Timer1Timer() {
@@ -279,16 +277,16 @@ void AlarmWindow::Timer2Timer() {
     // The window stays as it is, with the zero count, until the session
     // ends; should it not, the alarms that wait come next.
     if (CountdownSeconds == 0) {
-        Timer2.stop();
+        m_countdown.stop();
         if (m_platform != nullptr)
-            m_platform->NT_Reboot(kSwitchOff);
+            m_platform->powerOff();
         if (!m_pending.isEmpty())
             QTimer::singleShot(0, this, [this] { guarded([this] { presentPending(); }); });
     }
 }
 
 void AlarmWindow::sbOkClick() {
-    Timer2.stop();
+    m_countdown.stop();
     hide();
     if (m_tasks == nullptr) {
         presentPending();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "alarm/alarmtaskactions.h"
+#include "store/taskaction.h"
+
 #include <QList>
 #include <QStringView>
 #include <QTimer>
@@ -14,19 +17,6 @@ class TfmMsg;
 class HandlerGuard;
 class Platform;
 
-// What the alarm window's two options do to the fired task, through the task
-// list's own operations; the main window hands the task list's in.
-class AlarmTaskActions {
-public:
-    // Switches the task off as unticking its row does, where it is listed.
-    virtual void switchOffTask(const QString& name) = 0;
-    // Deletes the task as the list's menu does, where it is listed.
-    virtual void deleteTask(const QString& name) = 0;
-
-protected:
-    ~AlarmTaskActions() = default;
-};
-
 // The alarm window's caption is this prefix followed by the fired task's name;
 // the window reads the name back from its caption.
 inline constexpr QStringView kMsgCaptionPrefix = u"Звонарька - ";
@@ -37,7 +27,7 @@ inline constexpr QStringView kMsgCaptionPrefix = u"Звонарька - ";
 // The firing code hands it a task: setFiredTask() (caption and action, for
 // every action), then, for the actions that show it, setMessage() where there
 // is one and showAlarm(). Everything after that is the window's own: message
-// mode with "OK", or for action 2 a 15-second countdown to the switch-off.
+// mode with "OK", or for a switch-off a 15-second countdown to it.
 class AlarmWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -54,9 +44,9 @@ public:
 
     // Caption "Звонарька - " + name, and the action that decides the mode at
     // the next show from hidden.
-    void setFiredTask(const QString& taskName, int action);
-    // Makes the fired task's action known; action 2 chooses switch-off mode.
-    void setFiredAction(int action) { m_action = action; }
+    void setFiredTask(const QString& taskName, TaskAction action);
+    // Makes the fired task's action known; a switch-off chooses its mode.
+    void setFiredAction(TaskAction action) { m_action = action; }
     // The message line, sized to its text.
     void setMessage(const QString& text);
     // Shows the window. Shown already, it only stays in front: the counter,
@@ -71,7 +61,7 @@ public:
     // a switch-off that fires while a message shows counts down at once, and
     // the message comes back after it. A countdown that reached 0 without the
     // session ending gives way to what waits.
-    void present(const QString& taskName, int action, const QString* message, bool show);
+    void present(const QString& taskName, TaskAction action, const QString* message, bool show);
     // Alarms waiting their turn.
     int pendingAlarms() const { return int(m_pending.size()); }
 
@@ -90,11 +80,10 @@ public:
     void Timer2Timer();
     void sbOkClick();
 
-    // The foreground keeper (100 ms) and the countdown (1000 ms).
-    QTimer Timer1;
-    QTimer Timer2;
-
-    std::unique_ptr<Ui::TfmMsg> ui;
+    // Timer1: keeps the window in front every 100 ms while it shows.
+    QTimer& keepInFrontTimer() { return m_keepInFront; }
+    // Timer2: the switch-off countdown's second.
+    QTimer& countdownTimer() { return m_countdown; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -103,7 +92,7 @@ protected:
 
 private:
     template <class F> void guarded(F&& handler) noexcept;
-    bool countdownRunning() const { return m_switchOff && Timer2.isActive(); }
+    bool countdownRunning() const { return m_switchOff && m_countdown.isActive(); }
     // Shown, and not a countdown that has run out: the alarm on screen waits
     // for the user.
     bool holdsAnAlarm() const { return isVisible() && !(m_switchOff && CountdownSeconds == 0); }
@@ -119,7 +108,7 @@ private:
 
     struct Pending {
         QString task;
-        int action = 0;
+        TaskAction action = TaskAction::ShowMessage;
         bool hasMessage = false;
         QString message;
     };
@@ -136,8 +125,12 @@ private:
     AlarmTaskActions* m_tasks = nullptr;
     Platform* m_platform = nullptr;
     HandlerGuard* m_guard = nullptr;
-    int m_action = 0;
+    TaskAction m_action = TaskAction::ShowMessage;
     bool m_switchOff = false;
     // One for the whole program; set to 15 by each show from hidden.
     int CountdownSeconds = 15;
+
+    std::unique_ptr<Ui::TfmMsg> ui;
+    QTimer m_keepInFront;
+    QTimer m_countdown;
 };

@@ -119,7 +119,7 @@ int main(int argc, char* argv[]) {
     // Asked to end while starting: the shut-down runs as the windows go.
     if (windows.isSecondCopy() || ShutdownSignals::requested())
         return 0;
-    mainWindow = windows.fmTocsiner.get();
+    mainWindow = windows.mainWindow();
     g_mainWindow = mainWindow;
     windows.showAtStart();
     const int code = app.exec();

@@ -52,8 +52,8 @@ public:
             list->setFocus(Qt::OtherFocusReason);
     }
     void hideWeekPicker() override {
-        if (m_w.fmWeek != nullptr)
-            m_w.fmWeek->hide();
+        if (m_w.m_weekPicker != nullptr)
+            m_w.m_weekPicker->hide();
     }
     void switchOffTask(const QString& name) override { m_w.m_taskList->switchOffListedTask(name); }
     void deleteTask(const QString& name) override { m_w.m_taskList->deleteListedTask(name); }
@@ -196,50 +196,89 @@ QMenu* MainWindow::trayMenu() const {
 
 void MainWindow::makeFeatures() {
     Services& s = *m_services;
+    // Where the form's controls meet the features' names for them.
     m_tray = std::make_unique<Tray>(s, this, *m_links,
-                                    Tray::Controls{ui->Ok, ui->cbStayOnTop, ui->cbStartHide});
-    m_startupEntry = std::make_unique<StartupEntry>(s, this, ui->cbAutoLoad);
+                                    Tray::Controls{
+                                        .hideButton = ui->Ok,
+                                        .stayOnTopBox = ui->cbStayOnTop,
+                                        .startHiddenBox = ui->cbStartHide,
+                                    });
+    m_startupEntry = std::make_unique<StartupEntry>(s, StartupEntry::Controls{
+                                                           .window = this,
+                                                           .startWithSessionBox = ui->cbAutoLoad,
+                                                       });
     m_chime = std::make_unique<HourlyChime>(s, HourlyChime::Controls{.chimeChoice = ui->cbSound});
     m_firing = std::make_unique<Firing>(s, *m_chime,
-                                        Firing::Controls{.window = this,
-                                                         .taskList = ui->clbEvents,
-                                                         .taskNameBox = ui->evName,
-                                                         .timeLabel = ui->Label1,
-                                                         .dateLabel = ui->Label13,
-                                                         .lbEvName = ui->lbEvName,
-                                                         .lbEvTime = ui->lbEvTime,
-                                                         .recalcAllBox = ui->cbCalculate,
-                                                         .testButton = ui->sbTestEv,
-                                                         .recalcButton = ui->sbCalculate,
-                                                         .clockImage = ui->TimeImage,
-                                                         .scheduleViewButton = ui->Button1,
-                                                         .scheduleNames = ui->Memo1,
-                                                         .scheduleTimes = ui->Memo2,
-                                                         .scheduleSummary = ui->L10},
-                                        [this] { return m_taskList->currentTaskName(); });
-    m_about = std::make_unique<HelpAndAbout>(s, this, ui->sbHelp, ui->sbAbout,
+                                        Firing::Controls{
+                                            .window = this,
+                                            .taskList = ui->clbEvents,
+                                            .taskNameBox = ui->evName,
+                                            .timeLabel = ui->Label1,
+                                            .dateLabel = ui->Label13,
+                                            .recalcAllBox = ui->cbCalculate,
+                                            .testButton = ui->sbTestEv,
+                                            .recalcButton = ui->sbCalculate,
+                                            .clockImage = ui->TimeImage,
+                                            .scheduleViewButton = ui->Button1,
+                                            .scheduleNames = ui->Memo1,
+                                            .scheduleTimes = ui->Memo2,
+                                            .scheduleSummary = ui->L10,
+                                        });
+    m_about = std::make_unique<HelpAndAbout>(s,
+                                             HelpAndAbout::Controls{
+                                                 .window = this,
+                                                 .helpButton = ui->sbHelp,
+                                                 .aboutButton = ui->sbAbout,
+                                             },
                                              [this] { m_links->hideWeekPicker(); });
-    m_taskList = std::make_unique<TaskList>(
-        s, *m_firing,
-        TaskList::Controls{this, ui->clbEvents, ui->evName, ui->sbSaveEvent, ui->sbNewEv,
-                           ui->lbSort, ui->lbEvName, ui->lbEvTime});
-    m_editor = std::make_unique<TaskEditor>(
-        s, *m_taskList,
-        TaskEditor::Controls{
-            this,         ui->sbSaveEvent, ui->edTime,    ui->cbHours, ui->rgChoose, ui->plAppCtrl,
-            ui->edApp,    ui->sbOpenDlg,   ui->cbEvSound, ui->udOnes,  ui->edOnes,   ui->edMsg,
-            ui->rgDays,   ui->OnAirDate,   ui->edDay,     ui->lbDay,   ui->evName,   ui->lbEvName,
-            ui->lbEvTime, ui->cbARec,      ui->clbEvents});
+    m_taskList = std::make_unique<TaskList>(s, *m_firing,
+                                            TaskList::Controls{
+                                                .window = this,
+                                                .list = ui->clbEvents,
+                                                .nameBox = ui->evName,
+                                                .saveButton = ui->sbSaveEvent,
+                                                .newTaskButton = ui->sbNewEv,
+                                                .sortLabel = ui->lbSort,
+                                                .taskNameLabel = ui->lbEvName,
+                                                .taskTimeLabel = ui->lbEvTime,
+                                            });
+    m_editor = std::make_unique<TaskEditor>(s, *m_taskList,
+                                            TaskEditor::Controls{
+                                                .window = this,
+                                                .saveButton = ui->sbSaveEvent,
+                                                .timeEdit = ui->edTime,
+                                                .countdownBox = ui->cbHours,
+                                                .actionGroup = ui->rgChoose,
+                                                .programPanel = ui->plAppCtrl,
+                                                .programPath = ui->edApp,
+                                                .browseButton = ui->sbOpenDlg,
+                                                .soundBox = ui->cbEvSound,
+                                                .repeatUpDown = ui->udOnes,
+                                                .repeatCount = ui->edOnes,
+                                                .messageEdit = ui->edMsg,
+                                                .repeatRuleGroup = ui->rgDays,
+                                                .dateEdit = ui->OnAirDate,
+                                                .dayCountEdit = ui->edDay,
+                                                .weekDayLabel = ui->lbDay,
+                                                .nameBox = ui->evName,
+                                                .autoRecordBox = ui->cbARec,
+                                                .taskList = ui->clbEvents,
+                                            });
     m_taskList->setEditor(m_editor.get());
 }
 
 void MainWindow::connectHandlers() {
-    const auto run = [this](void (MainWindow::*handler)()) {
-        return [this, handler] { m_guard->run([this, handler] { (this->*handler)(); }); };
-    };
-    connect(ui->CloseApp, &QToolButton::clicked, this, run(&MainWindow::CloseAppClick));
-    connect(ui->cbARec, &QCheckBox::toggled, this, run(&MainWindow::cbARecClick));
-    connect(ui->LShow, &ClickLabel::clicked, this, run(&MainWindow::LShowClick));
+    HandlerGuard& guard = *m_guard;
+    connect(ui->CloseApp, &QToolButton::clicked, this,
+            guard.slot(this, &MainWindow::CloseAppClick));
+    connect(ui->cbARec, &QCheckBox::toggled, this, guard.slot(this, &MainWindow::cbARecClick));
+    connect(ui->LShow, &ClickLabel::clicked, this, guard.slot(this, &MainWindow::LShowClick));
+    // The current task: the task list keeps it and paints it, the firing
+    // restarts it on a recalculation.
+    connect(m_taskList.get(), &TaskList::currentTaskChanged, m_firing.get(),
+            &Firing::setCurrentTask);
+    connect(m_firing.get(), &Firing::countdownsRecalculated, m_taskList.get(),
+            &TaskList::showCurrentTask);
     // What the firing tells the editor and the alarm window. The alarm
     // window exists from start-up to the end; a main window alone (before
     // the others are made) still does its part of the firing.
@@ -247,26 +286,26 @@ void MainWindow::connectHandlers() {
             [this](const QString& name) { m_editor->followTaskDate(name); });
     connect(m_firing.get(), &Firing::dayBegan, this, [this] { m_editor->showTodaysWeekDay(); });
     connect(m_firing.get(), &Firing::alarm, this,
-            [this](const QString& name, int action, const QString* message, bool show) {
-                if (fmMsg != nullptr)
-                    fmMsg->present(name, action, message, show);
+            [this](const QString& name, TaskAction action, const QString* message, bool show) {
+                if (m_alarmWindow != nullptr)
+                    m_alarmWindow->present(name, action, message, show);
             });
 }
 
-void MainWindow::attachWindows(AlarmWindow* msg, AboutCard* avtor, WeekDayPicker* week) {
-    fmMsg = msg;
-    fmAvtor = avtor;
-    fmWeek = week;
-    m_editor->attachWeekPicker(fmWeek);
+void MainWindow::attachWindows(AlarmWindow* alarm, AboutCard* about, WeekDayPicker* weekPicker) {
+    m_alarmWindow = alarm;
+    m_aboutCard = about;
+    m_weekPicker = weekPicker;
+    m_editor->attachWeekPicker(m_weekPicker);
     // The picker's FormCreate: it takes its place and pin from the settings.
-    if (fmWeek != nullptr)
-        fmWeek->attachEditor(m_editor.get(), m_guard.get());
-    m_about->attachAboutWindow(fmAvtor);
-    if (fmAvtor != nullptr)
-        fmAvtor->attachMainWindow(this, &platform(), m_guard.get(),
-                                  [this] { m_tray->pmiShowClick(); });
-    if (fmMsg != nullptr)
-        fmMsg->attachTasks(m_links.get(), &platform(), m_guard.get());
+    if (m_weekPicker != nullptr)
+        m_weekPicker->attachEditor(m_editor.get(), m_guard.get());
+    m_about->attachAboutWindow(m_aboutCard);
+    if (m_aboutCard != nullptr)
+        m_aboutCard->attachMainWindow(this, &platform(), m_guard.get(),
+                                      [this] { m_tray->pmiShowClick(); });
+    if (m_alarmWindow != nullptr)
+        m_alarmWindow->attachTasks(m_links.get(), &platform(), m_guard.get());
     m_startingUp = false;
 }
 
@@ -395,8 +434,8 @@ void MainWindow::showAtStart() {
 }
 
 void MainWindow::FormShow() {
-    if (fmWeek != nullptr && fmWeek->isPinned())
-        fmWeek->show();
+    if (m_weekPicker != nullptr && m_weekPicker->isPinned())
+        m_weekPicker->show();
 }
 
 void MainWindow::FormResize() {
@@ -486,8 +525,7 @@ void MainWindow::showEvent(QShowEvent* event) {
     // manager the frame extents arrive after mapping.
     if (m_outerSizePending) {
         m_guard->run([this] { applyPendingOuterSize(); });
-        QTimer::singleShot(300, this,
-                           [this] { m_guard->run([this] { applyPendingOuterSize(); }); });
+        QTimer::singleShot(300, this, m_guard->slot(this, &MainWindow::applyPendingOuterSize));
     }
 }
 

@@ -65,7 +65,7 @@ public:
     // and the program should end with exit code 0.
     bool isSecondCopy() const { return m_secondCopy; }
     // The other three windows, created after this one; nulls untie them.
-    void attachWindows(AlarmWindow* msg, AboutCard* avtor, WeekDayPicker* week);
+    void attachWindows(AlarmWindow* alarm, AboutCard* about, WeekDayPicker* weekPicker);
     // The program is ending: the other windows' shut-down comes before this
     // one's, and from here on a failure is reported, not shown in a box.
     void beginShutdown();
@@ -152,9 +152,9 @@ private:
     std::unique_ptr<TaskList> m_taskList;
     std::unique_ptr<TaskEditor> m_editor;
 
-    AlarmWindow* fmMsg = nullptr;
-    AboutCard* fmAvtor = nullptr;
-    WeekDayPicker* fmWeek = nullptr;
+    AlarmWindow* m_alarmWindow = nullptr;
+    AboutCard* m_aboutCard = nullptr;
+    WeekDayPicker* m_weekPicker = nullptr;
 
     bool m_secondCopy = false;
     bool m_startHidden = false;

@@ -10,22 +10,22 @@ ProgramWindows::Style::Style() {
 }
 
 ProgramWindows::ProgramWindows(ShellContext context)
-    : fmTocsiner(std::make_unique<MainWindow>(std::move(context))) {
-    if (fmTocsiner->isSecondCopy())
+    : m_mainWindow(std::make_unique<MainWindow>(std::move(context))) {
+    if (m_mainWindow->isSecondCopy())
         return;
-    fmMsg = std::make_unique<AlarmWindow>();
-    fmAvtor = std::make_unique<AboutCard>();
-    fmWeek = std::make_unique<WeekDayPicker>();
-    fmTocsiner->attachWindows(fmMsg.get(), fmAvtor.get(), fmWeek.get());
+    m_alarmWindow = std::make_unique<AlarmWindow>();
+    m_aboutCard = std::make_unique<AboutCard>();
+    m_weekPicker = std::make_unique<WeekDayPicker>();
+    m_mainWindow->attachWindows(m_alarmWindow.get(), m_aboutCard.get(), m_weekPicker.get());
 }
 
 ProgramWindows::~ProgramWindows() {
-    if (fmTocsiner)
-        fmTocsiner->beginShutdown();
-    fmWeek.reset();
-    fmAvtor.reset();
-    fmMsg.reset();
-    if (fmTocsiner)
-        fmTocsiner->attachWindows(nullptr, nullptr, nullptr);
-    fmTocsiner.reset();
+    if (m_mainWindow)
+        m_mainWindow->beginShutdown();
+    m_weekPicker.reset();
+    m_aboutCard.reset();
+    m_alarmWindow.reset();
+    if (m_mainWindow)
+        m_mainWindow->attachWindows(nullptr, nullptr, nullptr);
+    m_mainWindow.reset();
 }

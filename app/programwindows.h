@@ -24,11 +24,18 @@ public:
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 
     // Another copy runs on this desktop; only the main window was made.
-    bool isSecondCopy() const { return fmTocsiner->isSecondCopy(); }
-    void showAtStart() { fmTocsiner->showAtStart(); }
+    bool isSecondCopy() const { return m_mainWindow->isSecondCopy(); }
+    void showAtStart() { m_mainWindow->showAtStart(); }
 
-    std::unique_ptr<MainWindow> fmTocsiner;
-    std::unique_ptr<AlarmWindow> fmMsg;
-    std::unique_ptr<AboutCard> fmAvtor;
-    std::unique_ptr<WeekDayPicker> fmWeek;
+    // The other three are null in a second copy.
+    MainWindow* mainWindow() const { return m_mainWindow.get(); }
+    AlarmWindow* alarmWindow() const { return m_alarmWindow.get(); }
+    AboutCard* aboutCard() const { return m_aboutCard.get(); }
+    WeekDayPicker* weekPicker() const { return m_weekPicker.get(); }
+
+private:
+    std::unique_ptr<MainWindow> m_mainWindow;
+    std::unique_ptr<AlarmWindow> m_alarmWindow;
+    std::unique_ptr<AboutCard> m_aboutCard;
+    std::unique_ptr<WeekDayPicker> m_weekPicker;
 };

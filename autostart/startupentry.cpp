@@ -18,11 +18,10 @@ const QString kEntryName = QStringLiteral("Звонарька 2.5");
 
 } // namespace
 
-StartupEntry::StartupEntry(Services& services, QWidget* window, QCheckBox* cbAutoLoad,
-                           QObject* parent)
-    : QObject(parent), m_s(services), m_window(window), cbAutoLoad(cbAutoLoad) {
-    connect(cbAutoLoad, &QCheckBox::toggled, this,
-            [this] { m_s.guard().run([this] { cbAutoLoadClick(); }); });
+StartupEntry::StartupEntry(Services& services, const Controls& controls, QObject* parent)
+    : QObject(parent), m_s(services), m_ui(controls) {
+    connect(m_ui.startWithSessionBox, &QCheckBox::toggled, this,
+            m_s.guard().slot(this, &StartupEntry::cbAutoLoadClick));
 }
 
 QString StartupEntry::startupShortcutFileName() {
@@ -38,7 +37,7 @@ void StartupEntry::cbAutoLoadClick() {
         QFile::remove(entry);
         m_s.settings().WriteBool(keys::MainSection, keys::Autoload, false);
     }
-    if (cbAutoLoad->isChecked())
+    if (m_ui.startWithSessionBox->isChecked())
         CreateStartupShortcut(m_s.platform().programPath(), entry, QString());
 }
 
@@ -55,7 +54,7 @@ void StartupEntry::CreateStartupShortcut(const QString& target, const QString& s
     } else {
         const QString text =
             QStringLiteral("Немогу поместить ярлык проги\rв автозагрузку! Попробуйте в ручную..");
-        const auto box = [this, text] { m_s.platform().information(m_window, text); };
+        const auto box = [this, text] { m_s.platform().information(m_ui.window, text); };
         if (m_s.guard().holdsBoxes())
             m_s.guard().showBoxLater(text, box);
         else

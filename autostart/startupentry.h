@@ -11,8 +11,12 @@ class Services;
 // the session, kept in line with the box cbAutoLoad.
 class StartupEntry final : public QObject {
 public:
-    StartupEntry(Services& services, QWidget* window, QCheckBox* cbAutoLoad,
-                 QObject* parent = nullptr);
+    struct Controls {
+        QWidget* window; // parent of the entry's error box
+        QCheckBox* startWithSessionBox;
+    };
+
+    StartupEntry(Services& services, const Controls& controls, QObject* parent = nullptr);
 
     void cbAutoLoadClick();
     void CreateStartupShortcut(const QString& target, const QString& shortcutPath,
@@ -21,6 +25,5 @@ public:
 
 private:
     Services& m_s;
-    QWidget* const m_window;
-    QCheckBox* const cbAutoLoad;
+    const Controls m_ui;
 };

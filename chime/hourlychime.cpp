@@ -11,19 +11,19 @@
 #include <QComboBox>
 
 HourlyChime::HourlyChime(Services& services, const Controls& controls, QObject* parent)
-    : QObject(parent), m_s(services), m_controls(controls) {
+    : QObject(parent), m_s(services), m_ui(controls) {
     m_chimeTimer.setInterval(3590000);
     // A drop-down's handler runs for the user's choices only, not for start-up's.
-    connect(m_controls.chimeChoice, &QComboBox::activated, this,
-            [this] { m_s.guard().run([this] { cbSoundChange(); }); });
+    connect(m_ui.chimeChoice, &QComboBox::activated, this,
+            m_s.guard().slot(this, &HourlyChime::cbSoundChange));
     connect(&m_chimeTimer, &QTimer::timeout, this,
-            [this] { m_s.guard().run([this] { Timer2Timer(); }); });
+            m_s.guard().slot(this, &HourlyChime::Timer2Timer));
 }
 
 bool HourlyChime::chimeChosen() const {
     // A stored choice beyond the list leaves no selection (-1) and no chime
     // timer: it must not take the tasks' sounds at the hour either.
-    return chime::chimes(m_controls.chimeChoice->currentIndex());
+    return chime::chimes(m_ui.chimeChoice->currentIndex());
 }
 
 void HourlyChime::ArmHourlyChime() {
@@ -44,8 +44,7 @@ void HourlyChime::Timer2Timer() {
     // Before the hour (from hh:59:55) or after its first minutes: keep watching.
     if (!chime::inChimeWindow(now))
         return;
-    const chime::Strike strike =
-        chime::strikeFor(m_controls.chimeChoice->currentIndex(), now.hour());
+    const chime::Strike strike = chime::strikeFor(m_ui.chimeChoice->currentIndex(), now.hour());
     if (strike.repeated && strike.times > 0) {
         // The strike takes up to half a minute; the timer waits for its end.
         m_chimeTimer.stop();
@@ -67,7 +66,7 @@ void HourlyChime::Timer2Timer() {
 }
 
 void HourlyChime::cbSoundChange() {
-    const int choice = m_controls.chimeChoice->currentIndex();
+    const int choice = m_ui.chimeChoice->currentIndex();
     m_s.settings().WriteInteger(keys::MainSection, keys::Sound, choice);
     // A strike still playing re-arms the timer as it ends.
     if (choice == 0)

@@ -49,7 +49,7 @@ private:
     void playOn();
 
     Services& m_s;
-    const Controls m_controls;
+    const Controls m_ui;
     QTimer m_chimeTimer;
     struct Sequence {
         int sound = 0;

@@ -9,6 +9,7 @@
 #include "store/daycount.h"
 #include "store/keys.h"
 #include "store/settingsfile.h"
+#include "store/taskaction.h"
 #include "uicommon/eventchecklist.h"
 #include "uicommon/focushandlers.h"
 #include "uicommon/handlerguard.h"
@@ -41,7 +42,6 @@ const QString kOutOfRange = QStringLiteral("Промежуток должен б
 const QString kDefaultName = QStringLiteral("Default");
 const QString kRussianLayout = QStringLiteral("00000419");
 const QString kEnglishLayout = QStringLiteral("00000409");
-constexpr int kAppAction = 3;
 
 QString newTaskMarker() {
     return keys::NewTaskMarker.toString();
@@ -61,65 +61,66 @@ bool tooLongNumber(const QString& text) {
 
 } // namespace
 
-TaskEditor::TaskEditor(Services& services, TaskList& taskList, const Controls& controls,
+TaskEditor::TaskEditor(Services& services, EditorTaskList& taskList, const Controls& controls,
                        QObject* parent)
-    : QObject(parent), m_s(services), m_taskList(taskList), ui(controls) {
+    : QObject(parent), m_s(services), m_taskList(taskList), m_ui(controls) {
     auto* focus = new FocusHandlers(this);
     const auto run = [this](void (TaskEditor::*handler)()) {
-        return [this, handler] { m_s.guard().run([this, handler] { (this->*handler)(); }); };
+        return m_s.guard().slot(this, handler);
     };
 
-    connect(ui.sbSaveEvent, &QToolButton::clicked, this, run(&TaskEditor::sbSaveEventClick));
+    connect(m_ui.saveButton, &QToolButton::clicked, this, run(&TaskEditor::sbSaveEventClick));
 
-    connect(ui.edTime, &MaskedTimeEdit::exited, this, run(&TaskEditor::edTimeExit));
-    connect(ui.edTime, &MaskedTimeEdit::invalidInput, this,
+    connect(m_ui.timeEdit, &MaskedTimeEdit::exited, this, run(&TaskEditor::edTimeExit));
+    connect(m_ui.timeEdit, &MaskedTimeEdit::invalidInput, this,
             [this](const QString& message) { m_s.guard().showErrorBox(message); });
 
-    connect(ui.cbHours, &QCheckBox::toggled, this, run(&TaskEditor::cbHoursClick));
-    focus->watch(ui.cbHours, {}, run(&TaskEditor::cbHoursExit));
+    connect(m_ui.countdownBox, &QCheckBox::toggled, this, run(&TaskEditor::cbHoursClick));
+    focus->watch(m_ui.countdownBox, {}, run(&TaskEditor::cbHoursExit));
 
-    connect(ui.rgChoose, &RadioGroup::itemIndexChanged, this, run(&TaskEditor::rgChooseClick));
-    focus->watch(ui.rgChoose, {}, run(&TaskEditor::rgChooseExit));
+    connect(m_ui.actionGroup, &RadioGroup::itemIndexChanged, this, run(&TaskEditor::rgChooseClick));
+    focus->watch(m_ui.actionGroup, {}, run(&TaskEditor::rgChooseExit));
 
-    connect(ui.sbOpenDlg, &QToolButton::clicked, this, run(&TaskEditor::sbOpenDlgClick));
-    new EventHook(ui.edApp, [this](QObject*, QEvent* event) {
+    connect(m_ui.browseButton, &QToolButton::clicked, this, run(&TaskEditor::sbOpenDlgClick));
+    new EventHook(m_ui.programPath, [this](QObject*, QEvent* event) {
         if (event->type() == QEvent::MouseButtonDblClick) {
             m_s.guard().run([this] { edAppDblClick(); });
             return true;
         }
         return false;
     });
-    focus->watch(ui.edApp, {}, run(&TaskEditor::edAppExit));
+    focus->watch(m_ui.programPath, {}, run(&TaskEditor::edAppExit));
 
     // The user's choices only: loading a task sets the sound silently.
-    connect(ui.cbEvSound, &QComboBox::activated, this, run(&TaskEditor::cbEvSoundChange));
+    connect(m_ui.soundBox, &QComboBox::activated, this, run(&TaskEditor::cbEvSoundChange));
 
-    connect(ui.udOnes, &UpDown::clicked, this, run(&TaskEditor::udOnesClick));
-    connect(ui.edOnes, &QLineEdit::textChanged, this, run(&TaskEditor::edOnesChange));
-    focus->watch(ui.edOnes, {}, run(&TaskEditor::edOnesExit));
+    connect(m_ui.repeatUpDown, &UpDown::clicked, this, run(&TaskEditor::udOnesClick));
+    connect(m_ui.repeatCount, &QLineEdit::textChanged, this, run(&TaskEditor::edOnesChange));
+    focus->watch(m_ui.repeatCount, {}, run(&TaskEditor::edOnesExit));
 
-    focus->watch(ui.edMsg, run(&TaskEditor::edMsgEnter), run(&TaskEditor::edMsgExit));
+    focus->watch(m_ui.messageEdit, run(&TaskEditor::edMsgEnter), run(&TaskEditor::edMsgExit));
 
     // The repeat rule.
-    connect(ui.rgDays, &RadioGroup::itemIndexChanged, this, run(&TaskEditor::rgDaysClick));
-    focus->watch(ui.OnAirDate, {}, run(&TaskEditor::OnAirDateExit));
+    connect(m_ui.repeatRuleGroup, &RadioGroup::itemIndexChanged, this,
+            run(&TaskEditor::rgDaysClick));
+    focus->watch(m_ui.dateEdit, {}, run(&TaskEditor::OnAirDateExit));
     // The calendar is a popup of its own; its closing is the close-up. The
     // field makes it when it first drops down, which only a press on the
     // field can start: it is hooked at the first press, rather than built at
     // start-up for every run.
-    new EventHook(ui.OnAirDate, [this, hooked = false](QObject*, QEvent* event) mutable {
+    new EventHook(m_ui.dateEdit, [this, hooked = false](QObject*, QEvent* event) mutable {
         const QEvent::Type type = event->type();
         if (hooked || (type != QEvent::MouseButtonPress && type != QEvent::KeyPress))
             return false;
         hooked = true;
-        new EventHook(ui.OnAirDate->calendarWidget()->window(), [this](QObject*, QEvent* e) {
+        new EventHook(m_ui.dateEdit->calendarWidget()->window(), [this](QObject*, QEvent* e) {
             if (e->type() == QEvent::Hide)
                 m_s.guard().run([this] { OnAirDateCloseUp(); });
             return false;
         });
         return false;
     });
-    new EventHook(ui.edDay, [this](QObject*, QEvent* event) {
+    new EventHook(m_ui.dayCountEdit, [this](QObject*, QEvent* event) {
         if (event->type() != QEvent::KeyPress)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -135,22 +136,16 @@ TaskEditor::TaskEditor(Services& services, TaskList& taskList, const Controls& c
         m_s.guard().run([&] { keep = edDayKeyPress(key->text().at(0)); });
         return !keep;
     });
-    focus->watch(ui.edDay, {}, run(&TaskEditor::edDayExit));
+    focus->watch(m_ui.dayCountEdit, {}, run(&TaskEditor::edDayExit));
 }
 
 bool TaskEditor::autoRecording() const {
-    return ui.cbARec->isChecked() && !m_taskList.currentTaskName().isEmpty();
+    return m_ui.autoRecordBox->isChecked() && !m_taskList.currentTaskName().isEmpty();
 }
 
 void TaskEditor::reschedule() {
     m_s.schedule().RecalcSchedule();
     m_taskList.ApplySavedSort();
-}
-
-void TaskEditor::refreshEvTime() {
-    if (!m_taskList.currentTaskName().isEmpty())
-        ui.lbEvTime->setText(m_s.formats().formatTime(m_s.settings().ReadTime(
-            m_taskList.currentTaskName(), keys::Time, m_s.clock().timeNow())));
 }
 
 void TaskEditor::writeCountdownEnd(const QString& task, double end) {
@@ -164,7 +159,7 @@ void TaskEditor::writeCountdownEnd(const QString& task, double end) {
 }
 
 QString TaskEditor::checkedDay() const {
-    const QString text = ui.edDay->text();
+    const QString text = m_ui.dayCountEdit->text();
     if (text.trimmed().isEmpty())
         return QStringLiteral("1");
     bool ok = false;
@@ -179,89 +174,86 @@ void TaskEditor::ShowEvent(const QString& name) {
     const int today = m_s.clock().today();
     const bool newTask = name == newTaskMarker();
     // The repeat rule; a changed group runs rgDaysClick.
-    ui.OnAirDate->setDate(daycount::toDate(f.ReadDate(name, keys::Date, today)));
+    m_ui.dateEdit->setDate(daycount::toDate(f.ReadDate(name, keys::Date, today)));
     // Every 0 days counts as every day, in the field as in the schedule.
     // A number too long for an integer is shown as stored: the field then
     // refuses it rather than let it become 1 unseen.
     const QString day = f.ReadKeyword(name, keys::Day, QStringLiteral("1"));
-    ui.edDay->setText(day.toInt() < 1 && !tooLongNumber(day) ? QStringLiteral("1") : day);
-    ui.rgDays->setItemIndex(f.ReadInteger(name, keys::DayOrWeek, 0));
+    m_ui.dayCountEdit->setText(day.toInt() < 1 && !tooLongNumber(day) ? QStringLiteral("1") : day);
+    m_ui.repeatRuleGroup->setItemIndex(f.ReadInteger(name, keys::DayOrWeek, 0));
     // The picker follows the rule, unless it is pinned open. It gets
     // the task's days even while hidden, and they become the pending week
     // string: what the picker shows, whenever it shows, is what "Ok" saves.
     const QString week = f.ReadKeyword(name, keys::Week, QString());
     WeekString = week;
-    if (fmWeek != nullptr) {
-        const int rule = ui.rgDays->itemIndex();
-        if (rule == 0 && !fmWeek->isPinned())
-            fmWeek->hide();
-        else if (rule == 1 && !fmWeek->isVisible())
-            fmWeek->show();
-        fmWeek->ShowDays(week);
-        WeekString = fmWeek->tickedDays();
+    if (m_weekPicker != nullptr) {
+        const int rule = m_ui.repeatRuleGroup->itemIndex();
+        if (rule == 0 && !m_weekPicker->isPinned())
+            m_weekPicker->hide();
+        else if (rule == 1 && !m_weekPicker->isVisible())
+            m_weekPicker->show();
+        m_weekPicker->ShowDays(week);
+        WeekString = m_weekPicker->tickedDays();
     }
     // A changed countdown box runs cbHoursClick first.
     const double gap = f.ReadTime(name, keys::TimeGap, 0.0);
     if (gap > 0) {
-        ui.cbHours->setChecked(true);
-        ui.edTime->setTimeValue(gap);
+        m_ui.countdownBox->setChecked(true);
+        m_ui.timeEdit->setTimeValue(gap);
     } else {
-        ui.cbHours->setChecked(false);
-        ui.edTime->setTimeValue(f.ReadTime(name, keys::Time, m_s.clock().timeNow()));
+        m_ui.countdownBox->setChecked(false);
+        m_ui.timeEdit->setTimeValue(f.ReadTime(name, keys::Time, m_s.clock().timeNow()));
     }
-    ui.edMsg->setText(f.ReadString(name, keys::Message, QString()));
+    m_ui.messageEdit->setText(f.ReadString(name, keys::Message, QString()));
     if (!newTask)
-        ui.clbEvents->setFocus(Qt::OtherFocusReason);
+        m_ui.taskList->setFocus(Qt::OtherFocusReason);
     // A changed action runs rgChooseClick.
-    ui.rgChoose->setItemIndex(f.ReadInteger(name, keys::Action, 0));
-    if (ui.rgChoose->itemIndex() == kAppAction)
-        ui.edApp->setText(f.ReadString(name, keys::App, QString()));
+    m_ui.actionGroup->setItemIndex(f.ReadInteger(name, keys::Action, 0));
+    if (m_ui.actionGroup->itemIndex() == int(TaskAction::OpenApp))
+        m_ui.programPath->setText(f.ReadString(name, keys::App, QString()));
     // Out of range leaves no selection.
     const int sound = f.ReadInteger(name, keys::Sound, 0);
-    ui.cbEvSound->setCurrentIndex(sound >= 0 && sound < ui.cbEvSound->count() ? sound : -1);
-    ui.udOnes->setPosition(f.ReadInteger(name, keys::Ones, 1));
-    ui.edOnes->setText(QString::number(ui.udOnes->position()));
-    ui.lbEvName->setText(name);
+    m_ui.soundBox->setCurrentIndex(sound >= 0 && sound < m_ui.soundBox->count() ? sound : -1);
+    m_ui.repeatUpDown->setPosition(f.ReadInteger(name, keys::Ones, 1));
+    m_ui.repeatCount->setText(QString::number(m_ui.repeatUpDown->position()));
     if (!newTask) {
-        ui.lbEvTime->setText(
-            m_s.formats().formatTime(f.ReadTime(name, keys::Time, m_s.clock().timeNow())));
-        ui.evName->setEditText(name);
+        m_taskList.showTaskLabels(name);
+        m_ui.nameBox->setEditText(name);
     } else {
-        ui.lbEvTime->clear();
+        m_taskList.clearTaskLabels();
         m_taskList.setCurrentTaskName(QString());
         // A new task is named after its time, at first the current time.
-        ui.evName->setEditText(ui.edTime->timeText());
-        ui.lbEvName->clear();
-        ui.OnAirDate->setDate(daycount::toDate(today));
-        ui.edDay->setText(QStringLiteral("1"));
+        m_ui.nameBox->setEditText(m_ui.timeEdit->timeText());
+        m_ui.dateEdit->setDate(daycount::toDate(today));
+        m_ui.dayCountEdit->setText(QStringLiteral("1"));
         // A new task starts from what the picker shows: no day.
         WeekString.clear();
-        if (fmWeek != nullptr)
-            fmWeek->ClearAllDays();
+        if (m_weekPicker != nullptr)
+            m_weekPicker->ClearAllDays();
     }
-    ui.sbSaveEvent->setEnabled(true);
+    m_ui.saveButton->setEnabled(true);
 }
 
 void TaskEditor::sbSaveEventClick() {
     // Leading blanks and control characters go; trailing ones stay.
-    QString name = ui.evName->currentText();
+    QString name = m_ui.nameBox->currentText();
     qsizetype lead = 0;
     while (lead < name.size() && name.at(lead) <= u' ')
         ++lead;
     name.remove(0, lead);
     if (name.isEmpty()) {
-        m_s.platform().errorBox(ui.window, kEmptyName);
+        m_s.platform().errorBox(m_ui.window, kEmptyName);
         return;
     }
     // The settings section is no task: a task under its name would rewrite
     // the program's options.
     if (SettingsFile::sameSection(name, keys::MainSection)) {
-        m_s.platform().errorBox(ui.window, kMainTaken);
+        m_s.platform().errorBox(m_ui.window, kMainTaken);
         return;
     }
     // The time is checked before anything is written, so a bad time leaves
     // no half-written task behind.
-    const double fieldTime = ui.edTime->timeValue();
+    const double fieldTime = m_ui.timeEdit->timeValue();
     // So is the repeat-days number.
     const QString day = checkedDay();
 
@@ -275,10 +267,10 @@ void TaskEditor::sbSaveEventClick() {
     for (const QString& existing : sections) {
         if (!SettingsFile::sameSection(existing, name))
             continue;
-        if (!m_s.platform().question(ui.window, kNameExists))
+        if (!m_s.platform().question(m_ui.window, kNameExists))
             return;
         const QList<QListWidgetItem*> items =
-            ui.clbEvents->findItems(existing, Qt::MatchFixedString);
+            m_ui.taskList->findItems(existing, Qt::MatchFixedString);
         active = items.isEmpty() ? m_s.settings().ReadBool(existing, keys::Activing, true)
                                  : items.constFirst()->checkState() == Qt::Checked;
         break;
@@ -287,27 +279,27 @@ void TaskEditor::sbSaveEventClick() {
     // The keys in their order.
     SettingsFile& f = m_s.settings();
     f.WriteBool(name, keys::Activing, active);
-    f.WriteDate(name, keys::Date, daycount::fromDate(ui.OnAirDate->date()));
-    f.WriteInteger(name, keys::DayOrWeek, ui.rgDays->itemIndex());
-    if (ui.edDay->text() != day)
-        ui.edDay->setText(day);
+    f.WriteDate(name, keys::Date, daycount::fromDate(m_ui.dateEdit->date()));
+    f.WriteInteger(name, keys::DayOrWeek, m_ui.repeatRuleGroup->itemIndex());
+    if (m_ui.dayCountEdit->text() != day)
+        m_ui.dayCountEdit->setText(day);
     f.WriteString(name, keys::Day, day);
     // In week-day mode no day chosen means today, as when the picker is left.
     f.WriteString(name, keys::Week, weekToSave());
-    if (ui.cbHours->isChecked()) {
+    if (m_ui.countdownBox->isChecked()) {
         f.WriteTime(name, keys::TimeGap, fieldTime);
         writeCountdownEnd(name, m_s.clock().timeNow() + fieldTime);
     } else {
         f.DeleteKey(name, keys::TimeGap);
         f.WriteTime(name, keys::Time, fieldTime);
     }
-    f.WriteString(name, keys::Message, ui.edMsg->text());
-    const int action = ui.rgChoose->itemIndex();
+    f.WriteString(name, keys::Message, m_ui.messageEdit->text());
+    const int action = m_ui.actionGroup->itemIndex();
     f.WriteInteger(name, keys::Action, action);
-    if (action == kAppAction)
-        f.WriteString(name, keys::App, ui.edApp->text());
-    f.WriteInteger(name, keys::Sound, ui.cbEvSound->currentIndex());
-    f.WriteInteger(name, keys::Ones, ui.udOnes->position());
+    if (action == int(TaskAction::OpenApp))
+        f.WriteString(name, keys::App, m_ui.programPath->text());
+    f.WriteInteger(name, keys::Sound, m_ui.soundBox->currentIndex());
+    f.WriteInteger(name, keys::Ones, m_ui.repeatUpDown->position());
 
     // A task saved as new becomes the current one only when chosen.
     reschedule();
@@ -316,23 +308,23 @@ void TaskEditor::sbSaveEventClick() {
 
 void TaskEditor::edTimeExit() {
     // A check of the text: "24:00:00" fails, "12:75:00" passes here.
-    const QString text = ui.edTime->timeText();
+    const QString text = m_ui.timeEdit->timeText();
     if (text > QStringLiteral("23:59:59")) {
-        ui.edTime->takeFocusBack();
-        m_s.platform().errorBox(ui.window, kOutOfRange);
+        m_ui.timeEdit->takeFocusBack();
+        m_s.platform().errorBox(m_ui.window, kOutOfRange);
         return;
     }
-    const QString boxName = ui.evName->currentText();
+    const QString boxName = m_ui.nameBox->currentText();
     if (boxName.isEmpty() || boxName == kDefaultName) {
-        ui.evName->setEditText(text);
-        ui.sbSaveEvent->setEnabled(true);
+        m_ui.nameBox->setEditText(text);
+        m_ui.saveButton->setEnabled(true);
     }
     // A changed interval moves the end of the running countdown by the
     // change; it does not start the countdown again.
     if (autoRecording()) {
         SettingsFile& f = m_s.settings();
-        const double value = ui.edTime->timeValue();
-        if (ui.cbHours->isChecked()) {
+        const double value = m_ui.timeEdit->timeValue();
+        if (m_ui.countdownBox->isChecked()) {
             // The running countdown started at its end less its interval:
             // today, or yesterday when that time of day is still to come
             // (it runs past midnight). The new end is that start plus the
@@ -355,42 +347,42 @@ void TaskEditor::edTimeExit() {
         }
     }
     // Also when nothing was written.
-    refreshEvTime();
+    m_taskList.showCurrentTaskTime();
     reschedule();
 }
 
 void TaskEditor::cbHoursClick() {
-    if (ui.cbHours->isChecked()) {
-        ui.edTime->clear();
-        ui.edTime->setText(QStringLiteral("00:00:00"));
+    if (m_ui.countdownBox->isChecked()) {
+        m_ui.timeEdit->clear();
+        m_ui.timeEdit->setText(QStringLiteral("00:00:00"));
     } else {
-        ui.edTime->setTimeValue(m_s.clock().timeNow());
+        m_ui.timeEdit->setTimeValue(m_s.clock().timeNow());
     }
 }
 
 void TaskEditor::cbHoursExit() {
     if (autoRecording()) {
         SettingsFile& f = m_s.settings();
-        if (ui.cbHours->isChecked()) {
+        if (m_ui.countdownBox->isChecked()) {
             // The interval as typed; the countdown starts now.
-            f.WriteString(m_taskList.currentTaskName(), keys::TimeGap, ui.edTime->timeText());
+            f.WriteString(m_taskList.currentTaskName(), keys::TimeGap, m_ui.timeEdit->timeText());
             writeCountdownEnd(m_taskList.currentTaskName(),
-                              m_s.clock().timeNow() + ui.edTime->timeValue());
+                              m_s.clock().timeNow() + m_ui.timeEdit->timeValue());
         } else {
             f.DeleteKey(m_taskList.currentTaskName(), keys::TimeGap);
-            f.WriteTime(m_taskList.currentTaskName(), keys::Time, ui.edTime->timeValue());
+            f.WriteTime(m_taskList.currentTaskName(), keys::Time, m_ui.timeEdit->timeValue());
         }
     }
-    refreshEvTime();
+    m_taskList.showCurrentTaskTime();
     reschedule();
 }
 
 void TaskEditor::rgChooseClick() {
-    const int action = ui.rgChoose->itemIndex();
+    const int action = m_ui.actionGroup->itemIndex();
     if (autoRecording())
         m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Action, action);
-    ui.plAppCtrl->setVisible(action == kAppAction);
-    ui.edApp->setText(
+    m_ui.programPanel->setVisible(action == int(TaskAction::OpenApp));
+    m_ui.programPath->setText(
         m_taskList.currentTaskName().isEmpty()
             ? QString()
             : m_s.settings().ReadString(m_taskList.currentTaskName(), keys::App, QString()));
@@ -399,17 +391,18 @@ void TaskEditor::rgChooseClick() {
 void TaskEditor::rgChooseExit() {
     if (autoRecording())
         m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Action,
-                                    ui.rgChoose->itemIndex());
+                                    m_ui.actionGroup->itemIndex());
 }
 
 void TaskEditor::OpenDlg() {
     // The root of the file system, as the other system's dialog opened in "C:\".
-    const QString path = m_s.platform().getOpenFileName(ui.window, QStringLiteral("/"));
+    const QString path = m_s.platform().getOpenFileName(m_ui.window, QStringLiteral("/"));
     if (!path.isEmpty())
-        ui.edApp->setText(path);
+        m_ui.programPath->setText(path);
     // Picked or not, the field's text is recorded.
     if (autoRecording())
-        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::App, ui.edApp->text());
+        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::App,
+                                   m_ui.programPath->text());
 }
 
 void TaskEditor::edAppDblClick() {
@@ -422,40 +415,41 @@ void TaskEditor::sbOpenDlgClick() {
 
 void TaskEditor::edAppExit() {
     if (autoRecording())
-        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::App, ui.edApp->text());
+        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::App,
+                                   m_ui.programPath->text());
 }
 
 void TaskEditor::cbEvSoundChange() {
     if (autoRecording())
         m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Sound,
-                                    ui.cbEvSound->currentIndex());
+                                    m_ui.soundBox->currentIndex());
 }
 
 void TaskEditor::udOnesClick() {
-    ui.edOnes->setText(QString::number(ui.udOnes->position()));
+    m_ui.repeatCount->setText(QString::number(m_ui.repeatUpDown->position()));
     if (autoRecording())
         m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Ones,
-                                    ui.udOnes->position());
+                                    m_ui.repeatUpDown->position());
 }
 
 void TaskEditor::edOnesChange() {
-    const QString text = ui.edOnes->text();
+    const QString text = m_ui.repeatCount->text();
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     if (!ok)
         throw AppError(notAnInteger(text));
     // The arrows start at 1: a typed 0 becomes their lowest value.
-    if (value < ui.udOnes->minimum()) {
-        ui.edOnes->setText(QString::number(ui.udOnes->minimum()));
+    if (value < m_ui.repeatUpDown->minimum()) {
+        m_ui.repeatCount->setText(QString::number(m_ui.repeatUpDown->minimum()));
         return;
     }
-    ui.udOnes->setPosition(value);
+    m_ui.repeatUpDown->setPosition(value);
 }
 
 void TaskEditor::edOnesExit() {
     if (autoRecording())
         m_s.settings().WriteInteger(m_taskList.currentTaskName(), keys::Ones,
-                                    ui.udOnes->position());
+                                    m_ui.repeatUpDown->position());
 }
 
 void TaskEditor::edMsgEnter() {
@@ -465,5 +459,6 @@ void TaskEditor::edMsgEnter() {
 void TaskEditor::edMsgExit() {
     m_s.platform().activateKeyboardLayout(kEnglishLayout);
     if (autoRecording())
-        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::Message, ui.edMsg->text());
+        m_s.settings().WriteString(m_taskList.currentTaskName(), keys::Message,
+                                   m_ui.messageEdit->text());
 }

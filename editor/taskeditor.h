@@ -1,6 +1,7 @@
 #pragma once
 
-#include "tasklist/tasklist.h"
+#include "tasklist/editortasklist.h"
+#include "tasklist/tasklisteditor.h"
 
 #include <QObject>
 #include <QString>
@@ -26,33 +27,31 @@ class TaskEditor final : public QObject, public TaskListEditor {
 public:
     struct Controls {
         QWidget* window; // the main window: parent of the boxes, the picker's anchor
-        QToolButton* sbSaveEvent;
-        MaskedTimeEdit* edTime;
-        QCheckBox* cbHours;
-        RadioGroup* rgChoose;
-        QWidget* plAppCtrl;
-        QLineEdit* edApp;
-        QToolButton* sbOpenDlg;
-        QComboBox* cbEvSound;
-        UpDown* udOnes;
-        QLineEdit* edOnes;
-        QLineEdit* edMsg;
-        RadioGroup* rgDays;
-        QDateEdit* OnAirDate;
-        QLineEdit* edDay;
-        QLabel* lbDay;
-        QComboBox* evName;
-        QLabel* lbEvName;
-        QLabel* lbEvTime;
-        QCheckBox* cbARec;
-        EventCheckList* clbEvents;
+        QToolButton* saveButton;
+        MaskedTimeEdit* timeEdit;
+        QCheckBox* countdownBox;   // the time is a countdown's interval
+        RadioGroup* actionGroup;   // what the task does when it fires
+        QWidget* programPanel;     // the program path and its browse button
+        QLineEdit* programPath;    // the program or document the task opens
+        QToolButton* browseButton; // the open-file dialog for programPath
+        QComboBox* soundBox;
+        UpDown* repeatUpDown; // how many times the sound plays
+        QLineEdit* repeatCount;
+        QLineEdit* messageEdit;
+        RadioGroup* repeatRuleGroup; // every so many days, or on week days
+        QDateEdit* dateEdit;         // the task's next date
+        QLineEdit* dayCountEdit;     // every so many days
+        QLabel* weekDayLabel;        // today's week day beside the rule
+        QComboBox* nameBox;
+        QCheckBox* autoRecordBox;
+        EventCheckList* taskList;
     };
 
-    TaskEditor(Services& services, TaskList& taskList, const Controls& controls,
+    TaskEditor(Services& services, EditorTaskList& taskList, const Controls& controls,
                QObject* parent = nullptr);
 
     // The week-day picker, once it is made; null before and at the end.
-    void attachWeekPicker(WeekDayPicker* week) { fmWeek = week; }
+    void attachWeekPicker(WeekDayPicker* week) { m_weekPicker = week; }
 
     void ShowEvent(const QString& name) override;
     void sbSaveEventClick() override;
@@ -94,7 +93,6 @@ private:
     void OpenDlg();
     // Auto-record is on and a saved task is loaded.
     bool autoRecording() const;
-    void refreshEvTime();
     void reschedule();
     // The pending week string as a save stores it: in week-day mode an empty
     // one means today's day.
@@ -108,8 +106,8 @@ private:
     void writeCountdownEnd(const QString& task, double end);
 
     Services& m_s;
-    TaskList& m_taskList;
-    const Controls ui;
-    WeekDayPicker* fmWeek = nullptr;
+    EditorTaskList& m_taskList;
+    const Controls m_ui;
+    WeekDayPicker* m_weekPicker = nullptr;
     QString WeekString;
 };

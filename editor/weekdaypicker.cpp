@@ -29,6 +29,14 @@ WeekDayPicker::WeekDayPicker(QWidget* parent)
         ui->clbWeek->item(i)->setSizeHint(QSize(ui->clbWeek->width() - 4, 13));
 }
 
+QListWidget* WeekDayPicker::dayList() const {
+    return ui->clbWeek;
+}
+
+QCheckBox* WeekDayPicker::pinBox() const {
+    return ui->cbHold;
+}
+
 WeekDayPicker::~WeekDayPicker() {
     if (m_editor != nullptr) {
         qApp->removeEventFilter(this);

@@ -9,6 +9,8 @@ class TfmWeek;
 }
 
 class HandlerGuard;
+class QCheckBox;
+class QListWidget;
 class TaskEditor;
 
 // The week-day picker: a small window above the others with the seven days
@@ -38,7 +40,9 @@ public:
     void FormDeactivate();
     void FormDestroy();
 
-    std::unique_ptr<Ui::TfmWeek> ui;
+    // The seven days, Monday first, and the pin box.
+    QListWidget* dayList() const;
+    QCheckBox* pinBox() const;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -53,4 +57,6 @@ private:
     HandlerGuard* m_guard = nullptr;
     // Active since the last FormDeactivate.
     bool m_active = false;
+
+    std::unique_ptr<Ui::TfmWeek> ui;
 };

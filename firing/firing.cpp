@@ -42,9 +42,6 @@ constexpr int kTickMs = 1000;
 const QString kTimeHasCome = QStringLiteral("Время пришло...");
 const QString kCannotOpen = QStringLiteral("Не могу открыть файл!");
 
-// The power module's code for a restart.
-constexpr int kRestart = 2;
-
 bool hasSection(const SettingsFile& settings, const QString& name) {
     QStringList sections;
     settings.ReadSections(sections);
@@ -56,21 +53,18 @@ bool hasSection(const SettingsFile& settings, const QString& name) {
 
 } // namespace
 
-Firing::Firing(Services& services, TaskSounds& chime, const Controls& controls,
-               std::function<QString()> currentTask, QObject* parent)
-    : QObject(parent), m_s(services), m_chime(chime), ui(controls),
-      m_currentTask(std::move(currentTask)), m_watch(services.clock()) {
+Firing::Firing(Services& services, TaskSounds& chime, const Controls& controls, QObject* parent)
+    : QObject(parent), m_s(services), m_chime(chime), m_ui(controls), m_watch(services.clock()) {
     m_clockTick.setInterval(kTickMs);
     HandlerGuard& guard = m_s.guard();
     connect(&m_clockTick, &QTimer::timeout, this, [this] { clockTick(); });
-    connect(ui.testButton, &QToolButton::clicked, this,
-            [this, &guard] { guard.run([this] { sbTestEvClick(); }); });
-    connect(ui.recalcButton, &QToolButton::clicked, this,
-            [this, &guard] { guard.run([this] { sbCalculateClick(); }); });
-    connect(ui.clockImage, &ClickLabel::doubleClicked, this,
-            [this, &guard] { guard.run([this] { TimeImageDblClick(); }); });
-    connect(ui.scheduleViewButton, &QPushButton::clicked, this,
-            [this, &guard] { guard.run([this] { Button1Click(); }); });
+    connect(m_ui.testButton, &QToolButton::clicked, this, guard.slot(this, &Firing::sbTestEvClick));
+    connect(m_ui.recalcButton, &QToolButton::clicked, this,
+            guard.slot(this, &Firing::sbCalculateClick));
+    connect(m_ui.clockImage, &ClickLabel::doubleClicked, this,
+            guard.slot(this, &Firing::TimeImageDblClick));
+    connect(m_ui.scheduleViewButton, &QPushButton::clicked, this,
+            guard.slot(this, &Firing::Button1Click));
 }
 
 void Firing::startClock() {
@@ -112,14 +106,14 @@ void Firing::Timer1Timer() {
     if (m_clockTick.isActive())
         alignClock(at.time().msec());
     const DueWatch::Tick tick = m_watch.tick(m_s.schedule(), at, monotonicMs);
-    ui.timeLabel->setText(m_s.formats().formatTime(tick.now));
+    m_ui.timeLabel->setText(m_s.formats().formatTime(tick.now));
     // What fell due since the last tick is queued before a new day's refresh
     // moves any date on.
     for (const DueWatch::Due& due : tick.due)
         m_queue.append({due.name, FireMode::Clock, due.date, due.time});
     restartPassedCountdowns(tick.passedCountdowns);
     if (tick.dayBegan) {
-        ui.dateLabel->setText(m_s.formats().formatDate(tick.today));
+        m_ui.dateLabel->setText(m_s.formats().formatDate(tick.today));
         Q_EMIT dayBegan();
         std::exception_ptr failed;
         try {
@@ -161,7 +155,7 @@ void Firing::armFrom(double from) {
 
 void Firing::showArmed() {
     const TEvRec& table = m_s.schedule().EvTable;
-    auto* list = ui.taskList;
+    auto* list = m_ui.taskList;
     // Nothing armed; no row may keep a mark from an earlier table.
     if (table.entries.isEmpty()) {
         if (list->armedRow() >= 0)
@@ -261,7 +255,7 @@ void Firing::finishFiring(const Queued& firing, int action, QString message, con
     // The alarm window, where the main window has one: a main window
     // alone (before the others are made) still does its part of the firing.
     const auto present = [&](const QString* text, bool show) {
-        Q_EMIT alarm(name, action, text, show);
+        Q_EMIT alarm(name, TaskAction(action), text, show);
     };
     switch (action) {
     case 0:
@@ -273,7 +267,7 @@ void Firing::finishFiring(const Queued& firing, int action, QString message, con
         // The NT family's way: the power module's restart; the alarm window
         // is not shown.
         present(nullptr, false);
-        m_s.platform().NT_Reboot(kRestart);
+        m_s.platform().restart();
         break;
     case 2:
         // The message line keeps what it had; the window counts down.
@@ -283,7 +277,7 @@ void Firing::finishFiring(const Queued& firing, int action, QString message, con
         present(message.isEmpty() ? nullptr : &message, !message.isEmpty());
         if (!m_s.platform().openApp(app))
             m_s.guard().showBoxLater(
-                kCannotOpen, [this] { m_s.platform().information(ui.window, kCannotOpen); });
+                kCannotOpen, [this] { m_s.platform().information(m_ui.window, kCannotOpen); });
         break;
     default:
         present(nullptr, false);
@@ -292,19 +286,19 @@ void Firing::finishFiring(const Queued& firing, int action, QString message, con
 }
 
 void Firing::sbTestEvClick() {
-    DoEvent(ui.taskNameBox->currentText(), FireMode::Test);
+    DoEvent(m_ui.taskNameBox->currentText(), FireMode::Test);
 }
 
 void Firing::sbCalculateClick() {
-    const QString CurrentTaskName = m_currentTask();
-    if (ui.taskList->count() == 0)
+    const QString CurrentTaskName = m_currentTask;
+    if (m_ui.taskList->count() == 0)
         return;
     // Time 0 makes the recalculation start a countdown afresh from now.
     const auto restart = [this](const QString& name) {
         if (m_s.settings().ReadTime(name, keys::TimeGap, 0.0) > 0.0)
             m_s.settings().WriteTime(name, keys::Time, 0.0);
     };
-    if (ui.recalcAllBox->isChecked()) {
+    if (m_ui.recalcAllBox->isChecked()) {
         // A copy: the writes below do not change the table, but keep it plain.
         QStringList names;
         for (const ScheduleEntry& entry : m_s.schedule().EvTable.entries)
@@ -316,11 +310,7 @@ void Firing::sbCalculateClick() {
     }
     m_s.schedule().RecalcSchedule();
     PaintActEv();
-    ui.lbEvName->setText(CurrentTaskName);
-    ui.lbEvTime->setText(CurrentTaskName.isEmpty()
-                             ? QString()
-                             : m_s.formats().formatTime(m_s.settings().ReadTime(
-                                   CurrentTaskName, keys::Time, m_s.clock().timeNow())));
+    Q_EMIT countdownsRecalculated();
 }
 
 void Firing::TimeImageDblClick() {
@@ -328,15 +318,15 @@ void Firing::TimeImageDblClick() {
 }
 
 void Firing::Button1Click() {
-    ui.scheduleNames->clear();
-    ui.scheduleTimes->clear();
+    m_ui.scheduleNames->clear();
+    m_ui.scheduleTimes->clear();
     m_s.schedule().RecalcSchedule();
     PaintActEv();
     const TEvRec& table = m_s.schedule().EvTable;
     for (const ScheduleEntry& entry : table.entries) {
-        ui.scheduleNames->appendPlainText(entry.name);
-        ui.scheduleTimes->appendPlainText(m_s.formats().formatTime(entry.time));
+        m_ui.scheduleNames->appendPlainText(entry.name);
+        m_ui.scheduleTimes->appendPlainText(m_s.formats().formatTime(entry.time));
     }
-    ui.scheduleSummary->setText(QString::number(table.count()) + QStringLiteral(" * ") +
-                                QString::number(table.ActEv));
+    m_ui.scheduleSummary->setText(QString::number(table.count()) + QStringLiteral(" * ") +
+                                  QString::number(table.ActEv));
 }

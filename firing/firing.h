@@ -2,14 +2,13 @@
 
 #include "firing/armedtaskmark.h"
 #include "scheduler/duewatch.h"
+#include "store/taskaction.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
-
-#include <functional>
 
 class ClickLabel;
 class EventCheckList;
@@ -44,9 +43,6 @@ public:
         QComboBox* taskNameBox = nullptr;   // the task the test button fires
         QLabel* timeLabel = nullptr;
         QLabel* dateLabel = nullptr;
-        // The current task's name and time, shown after a recalculation.
-        QLabel* lbEvName = nullptr;
-        QLabel* lbEvTime = nullptr;
         // Checked: the recalculation restarts every countdown, not only the
         // current task's.
         QCheckBox* recalcAllBox = nullptr;
@@ -62,9 +58,12 @@ public:
         QLabel* scheduleSummary = nullptr;
     };
 
-    // `currentTask` names the task loaded in the editor (empty for none).
     Firing(Services& services, TaskSounds& chime, const Controls& controls,
-           std::function<QString()> currentTask, QObject* parent = nullptr);
+           QObject* parent = nullptr);
+
+    // The task loaded in the editor (empty for none), as the task list
+    // tells it: the one sbCalculateClick restarts.
+    void setCurrentTask(const QString& name) { m_currentTask = name; }
 
     void PaintActEv() override;
     // Fires the named task, for the clock or as the user's test. Firings run
@@ -99,7 +98,10 @@ Q_SIGNALS:
     void dayBegan();
     // The alarm window's part of a firing: the task, its action, its message
     // (null for none) and whether the window shows.
-    void alarm(const QString& name, int action, const QString* message, bool show);
+    void alarm(const QString& name, TaskAction action, const QString* message, bool show);
+    // sbCalculateClick has rebuilt the schedule: the current task's time
+    // beside the list is shown again.
+    void countdownsRecalculated();
 
 private:
     // A firing waiting its turn: the task and the moment it fell due (for a
@@ -131,8 +133,8 @@ private:
 
     Services& m_s;
     TaskSounds& m_chime;
-    const Controls ui;
-    std::function<QString()> m_currentTask;
+    const Controls m_ui;
+    QString m_currentTask;
     QTimer m_clockTick;
 
     qint64 m_lastFiringMs = 0;

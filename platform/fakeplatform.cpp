@@ -124,7 +124,11 @@ void FakePlatform::openDateTimeSettings() {
 // --- end firing ---
 
 // --- power: restart and switch-off through the power module ---
-void FakePlatform::NT_Reboot(int code) {
-    powerCalls.append(code);
+void FakePlatform::restart() {
+    powerCalls.append(QStringLiteral("restart"));
+}
+
+void FakePlatform::powerOff() {
+    powerCalls.append(QStringLiteral("powerOff"));
 }
 // --- end power ---

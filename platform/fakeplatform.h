@@ -119,9 +119,11 @@ public:
     // --- end about ---
 
     // --- power: restart and switch-off through the power module ---
-    void NT_Reboot(int code) override;
-    // Every code passed to NT_Reboot, in order; nothing is switched off.
-    QList<int> powerCalls;
+    void restart() override;
+    void powerOff() override;
+    // Every power request, in order ("restart", "powerOff"); nothing is
+    // switched off.
+    QStringList powerCalls;
     // --- end power ---
 
 private:

@@ -106,9 +106,10 @@ public:
     // --- end firing ---
 
     // --- power: restart and switch-off through the power module ---
-    // The power module's NT_Reboot: 2 restarts the computer, 1 switches it
-    // off. A missing module or export, or a refused request, does nothing and
+    // Restarts or switches off the computer through the power module. A
+    // missing module or export, or a refused request, does nothing and
     // reports nothing.
-    virtual void NT_Reboot(int code) = 0;
+    virtual void restart() = 0;
+    virtual void powerOff() = 0;
     // --- end power ---
 };

@@ -288,9 +288,13 @@ void SystemPlatform::openDateTimeSettings() {
 // --- end firing ---
 
 // --- power: restart and switch-off through the power module ---
-void SystemPlatform::NT_Reboot(int code) {
-    // Opened from the program's folder for this one call; a missing module or
-    // a refused request simply has no effect.
-    PowerModule(QFileInfo(programPath()).absolutePath()).NT_Reboot(code);
+// The module is opened from the program's folder for the one call; a missing
+// module or a refused request simply has no effect.
+void SystemPlatform::restart() {
+    PowerModule(QFileInfo(programPath()).absolutePath()).restart();
+}
+
+void SystemPlatform::powerOff() {
+    PowerModule(QFileInfo(programPath()).absolutePath()).powerOff();
 }
 // --- end power ---

@@ -35,7 +35,8 @@ public:
     // --- end firing ---
 
     // --- power: restart and switch-off through the power module ---
-    void NT_Reboot(int code) override;
+    void restart() override;
+    void powerOff() override;
     // --- end power ---
 
     // Runs a box or dialog until it is answered, blocking the window that

@@ -3,6 +3,7 @@
 #include "firing/armedtaskmark.h"
 #include "platform/platform.h"
 #include "scheduler/schedule.h"
+#include "store/clock.h"
 #include "store/keys.h"
 #include "store/settingsfile.h"
 #include "uicommon/eventchecklist.h"
@@ -49,29 +50,29 @@ private:
 
 TaskList::TaskList(Services& services, ArmedTaskMark& firing, const Controls& controls,
                    QObject* parent)
-    : QObject(parent), m_s(services), m_firing(firing), ui(controls) {
+    : QObject(parent), m_s(services), m_firing(firing), m_ui(controls) {
     buildTaskMenu();
     HandlerGuard& guard = m_s.guard();
     const auto run = [this, &guard](void (TaskList::*handler)()) {
-        return [this, &guard, handler] { guard.run([this, handler] { (this->*handler)(); }); };
+        return guard.slot(this, handler);
     };
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this,
-            [this, list](QPoint at) { m_pmEvents->popup(list->viewport()->mapToGlobal(at)); });
-    connect(m_SortN, &QAction::triggered, this, run(&TaskList::SortNClick));
-    connect(m_SortT, &QAction::triggered, this, run(&TaskList::SortTClick));
-    connect(m_SortNo, &QAction::triggered, this, run(&TaskList::SortNoClick));
-    connect(m_pmiDel, &QAction::triggered, this, run(&TaskList::pmiDelClick));
+            [this, list](QPoint at) { m_taskMenu->popup(list->viewport()->mapToGlobal(at)); });
+    connect(m_sortByName, &QAction::triggered, this, run(&TaskList::SortNClick));
+    connect(m_sortByTime, &QAction::triggered, this, run(&TaskList::SortTClick));
+    connect(m_noSort, &QAction::triggered, this, run(&TaskList::SortNoClick));
+    connect(m_deleteAction, &QAction::triggered, this, run(&TaskList::pmiDelClick));
     connect(list, &EventCheckList::userSelectionChanged, this, run(&TaskList::clbEventsClick));
     connect(list, &EventCheckList::userCheckToggled, this, run(&TaskList::clbEventsClickCheck));
     connect(list, &EventCheckList::exited, this, run(&TaskList::clbEventsExit));
-    connect(ui.sbNewEv, &QToolButton::clicked, this, run(&TaskList::sbNewEvClick));
+    connect(m_ui.newTaskButton, &QToolButton::clicked, this, run(&TaskList::sbNewEvClick));
 
     // The drop-down is rebuilt from the file after every save; the box never
     // adds what is typed into it by itself.
-    ui.evName->setInsertPolicy(QComboBox::NoInsert);
-    connect(ui.evName, &QComboBox::editTextChanged, this, run(&TaskList::evNameChange));
+    m_ui.nameBox->setInsertPolicy(QComboBox::NoInsert);
+    connect(m_ui.nameBox, &QComboBox::editTextChanged, this, run(&TaskList::evNameChange));
     // A typed key reaches the editable combo box itself, which hands it on to
     // its line edit by a direct call that no event filter sees; a key sent to
     // the line edit goes to it alone. Either way Enter is caught once.
@@ -82,8 +83,8 @@ TaskList::TaskList(Services& services, ArmedTaskMark& firing, const Controls& co
         guard.run([&] { taken = evNameKeyPress(QChar(13)); });
         return taken;
     };
-    ui.evName->installEventFilter(new KeyPressFilter(ui.evName, enterFilter));
-    if (QLineEdit* edit = ui.evName->lineEdit())
+    m_ui.nameBox->installEventFilter(new KeyPressFilter(m_ui.nameBox, enterFilter));
+    if (QLineEdit* edit = m_ui.nameBox->lineEdit())
         edit->installEventFilter(new KeyPressFilter(edit, enterFilter));
 }
 
@@ -92,10 +93,49 @@ void TaskList::ShowEvent(const QString& name) {
         m_editor->ShowEvent(name);
 }
 
+void TaskList::setCurrentTaskName(const QString& name) {
+    if (name == CurrentTaskName)
+        return;
+    CurrentTaskName = name;
+    Q_EMIT currentTaskChanged(CurrentTaskName);
+}
+
+// The one place that paints the labels of the current task.
+void TaskList::showTaskLabels(const QString& name) {
+    m_ui.taskNameLabel->setText(name);
+    m_ui.taskTimeLabel->setText(
+        m_s.formats().formatTime(m_s.settings().ReadTime(name, keys::Time, m_s.clock().timeNow())));
+}
+
+void TaskList::clearTaskLabels() {
+    m_ui.taskNameLabel->clear();
+    m_ui.taskTimeLabel->clear();
+}
+
+void TaskList::showCurrentTask() {
+    if (CurrentTaskName.isEmpty())
+        clearTaskLabels();
+    else
+        showTaskLabels(CurrentTaskName);
+}
+
+void TaskList::showCurrentTaskTime() {
+    if (!CurrentTaskName.isEmpty())
+        m_ui.taskTimeLabel->setText(m_s.formats().formatTime(
+            m_s.settings().ReadTime(CurrentTaskName, keys::Time, m_s.clock().timeNow())));
+}
+
+void TaskList::storeSortOrder(SortOrder order) {
+    const QStringView keyword = order == SortOrder::ByName   ? keys::SortByName
+                                : order == SortOrder::ByTime ? keys::SortByTime
+                                                             : keys::SortByNo;
+    m_s.settings().WriteString(keys::MainSection, keys::SortBy, keyword.toString());
+}
+
 void TaskList::buildTaskMenu() {
-    QMenu* pmEvents = m_pmEvents = new QMenu(ui.window);
+    QMenu* pmEvents = m_taskMenu = new QMenu(m_ui.window);
     pmEvents->setObjectName(QStringLiteral("pmEvents"));
-    QMenu* pmiSort = m_pmiSort = pmEvents->addMenu(QStringLiteral("Сортировка"));
+    QMenu* pmiSort = m_sortMenu = pmEvents->addMenu(QStringLiteral("Сортировка"));
     pmiSort->setObjectName(QStringLiteral("pmiSort"));
     auto* group = new QActionGroup(pmiSort);
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
@@ -106,34 +146,34 @@ void TaskList::buildTaskMenu() {
         group->addAction(a);
         return a;
     };
-    m_SortN = radio("SortN", QStringLiteral("по имени"));
-    m_SortT = radio("SortT", QStringLiteral("по времени"));
+    m_sortByName = radio("SortN", QStringLiteral("по имени"));
+    m_sortByTime = radio("SortT", QStringLiteral("по времени"));
     pmiSort->addSeparator();
-    m_SortNo = radio("SortNo", QStringLiteral("нет"));
+    m_noSort = radio("SortNo", QStringLiteral("нет"));
     pmEvents->addSeparator();
-    QAction* pmiDel = m_pmiDel = pmEvents->addAction(QStringLiteral("Удалить"));
+    QAction* pmiDel = m_deleteAction = pmEvents->addAction(QStringLiteral("Удалить"));
     pmiDel->setObjectName(QStringLiteral("pmiDel"));
     pmiDel->setShortcut(QKeySequence(Qt::Key_Delete));
     // Del deletes only while the list has the focus, not in the editor's fields.
     pmiDel->setShortcutContext(Qt::WidgetShortcut);
-    ui.clbEvents->addAction(pmiDel);
+    m_ui.list->addAction(pmiDel);
 }
 
 void TaskList::clearNameBoxList() {
-    const QString text = ui.evName->currentText();
-    ui.evName->clear();
-    ui.evName->setEditText(text);
+    const QString text = m_ui.nameBox->currentText();
+    m_ui.nameBox->clear();
+    m_ui.nameBox->setEditText(text);
 }
 
 void TaskList::fillNameBoxList(QStringList names) {
     std::stable_sort(names.begin(), names.end(), EventCheckList::nameLess);
-    const QString text = ui.evName->currentText();
-    ui.evName->addItems(names);
-    ui.evName->setEditText(text);
+    const QString text = m_ui.nameBox->currentText();
+    m_ui.nameBox->addItems(names);
+    m_ui.nameBox->setEditText(text);
 }
 
 void TaskList::selectTaskRow(const QString& name) {
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     const int row = list->rowOfNameAnyCase(name);
     if (row < 0)
         return;
@@ -142,10 +182,10 @@ void TaskList::selectTaskRow(const QString& name) {
 }
 
 void TaskList::GetEvents() {
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     list->clear();
     clearNameBoxList();
-    ui.sbSaveEvent->setEnabled(true);
+    m_ui.saveButton->setEnabled(true);
     QStringList& sections = m_s.schedule().SectionList;
     m_s.settings().ReadSections(sections);
     if (!sections.isEmpty())
@@ -158,7 +198,7 @@ void TaskList::GetEvents() {
 }
 
 void TaskList::SetActiving() {
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     list->setEnabled(true);
     if (list->count() == 0) {
         list->setEnabled(false);
@@ -169,7 +209,7 @@ void TaskList::SetActiving() {
 }
 
 void TaskList::showActiving() {
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     const SettingsFile::Pass pass(m_s.settings());
     for (int row = 0; row < list->count(); ++row)
         list->setChecked(row,
@@ -177,44 +217,58 @@ void TaskList::showActiving() {
 }
 
 void TaskList::ApplySavedSort() {
-    ui.lbSort->setText(kNotSorted);
+    m_ui.sortLabel->setText(kNotSorted);
     // No tasks: the list and the sort menu stay as they are.
     if (m_s.schedule().EvTable.entries.isEmpty())
         return;
-    // Letter case counts here; blanks typed around the word do not.
+    switch (savedSortOrder()) {
+    case SortOrder::ByName:
+        SortNClick();
+        break;
+    case SortOrder::ByTime:
+        SortTClick();
+        break;
+    case SortOrder::None:
+        SortNoClick();
+        break;
+    }
+}
+
+TaskList::SortOrder TaskList::savedSortOrder() const {
+    // Letter case counts here; blanks typed around the word do not. Any
+    // other word means no sort.
     const QString sortBy =
         m_s.settings().ReadKeyword(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
     if (sortBy == keys::SortByName)
-        SortNClick();
-    else if (sortBy == keys::SortByTime)
-        SortTClick();
-    else
-        SortNoClick();
+        return SortOrder::ByName;
+    if (sortBy == keys::SortByTime)
+        return SortOrder::ByTime;
+    return SortOrder::None;
 }
 
 void TaskList::SortNClick() {
     const QString current = CurrentTaskName;
-    m_SortN->setChecked(true);
+    m_sortByName->setChecked(true);
     GetEvents();
-    ui.clbEvents->setAlphabetical(true);
-    m_s.settings().WriteString(keys::MainSection, keys::SortBy, keys::SortByName.toString());
-    ui.lbSort->setText(kSortedByName);
+    m_ui.list->setAlphabetical(true);
+    storeSortOrder(SortOrder::ByName);
+    m_ui.sortLabel->setText(kSortedByName);
     // The rows have moved.
     m_firing.PaintActEv();
-    CurrentTaskName = current;
+    setCurrentTaskName(current);
     if (!CurrentTaskName.isEmpty())
         selectTaskRow(CurrentTaskName);
 }
 
 void TaskList::SortTClick() {
-    EventCheckList* list = ui.clbEvents;
-    m_SortT->setChecked(true);
+    EventCheckList* list = m_ui.list;
+    m_sortByTime->setChecked(true);
     list->setAlphabetical(false);
     if (m_s.schedule().EvTable.entries.isEmpty())
         m_s.schedule().RecalcSchedule();
     list->clear();
     clearNameBoxList();
-    ui.sbSaveEvent->setEnabled(true);
+    m_ui.saveButton->setEnabled(true);
     // In the table's order: by next time of day.
     const TEvRec& table = m_s.schedule().EvTable;
     for (const ScheduleEntry& entry : table.entries)
@@ -226,27 +280,27 @@ void TaskList::SortTClick() {
     fillNameBoxList(names);
     SetActiving();
     m_firing.PaintActEv();
-    m_s.settings().WriteString(keys::MainSection, keys::SortBy, keys::SortByTime.toString());
-    ui.lbSort->setText(kSortedByTime);
+    storeSortOrder(SortOrder::ByTime);
+    m_ui.sortLabel->setText(kSortedByTime);
     if (!CurrentTaskName.isEmpty())
         selectTaskRow(CurrentTaskName);
 }
 
 void TaskList::SortNoClick() {
-    m_SortNo->setChecked(true);
-    ui.clbEvents->setAlphabetical(false);
+    m_noSort->setChecked(true);
+    m_ui.list->setAlphabetical(false);
     GetEvents();
-    m_s.settings().WriteString(keys::MainSection, keys::SortBy, keys::SortByNo.toString());
-    ui.lbSort->setText(kNotSorted);
+    storeSortOrder(SortOrder::None);
+    m_ui.sortLabel->setText(kNotSorted);
     if (!CurrentTaskName.isEmpty())
         selectTaskRow(CurrentTaskName);
 }
 
 void TaskList::clbEventsClick() {
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     // A click that deselected the focused row leaves no task chosen.
     const QListWidgetItem* focused = list->currentItem();
-    CurrentTaskName = focused != nullptr && focused->isSelected() ? focused->text() : QString();
+    setCurrentTaskName(focused != nullptr && focused->isSelected() ? focused->text() : QString());
     ShowEvent(CurrentTaskName);
     // The armed task shows as an ordinary selected row while it is edited.
     const TEvRec& table = m_s.schedule().EvTable;
@@ -263,11 +317,11 @@ void TaskList::clbEventsClick() {
 }
 
 void TaskList::clbEventsClickCheck() {
-    storeRowActiving(ui.clbEvents->currentRow());
+    storeRowActiving(m_ui.list->currentRow());
 }
 
 void TaskList::storeRowActiving(int row) {
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     if (row < 0 || row >= list->count())
         return;
     m_s.settings().WriteBool(list->item(row)->text(), keys::Activing, list->isChecked(row));
@@ -277,16 +331,16 @@ void TaskList::storeRowActiving(int row) {
 }
 
 void TaskList::clbEventsExit() {
-    const EventCheckList* list = ui.clbEvents;
-    CurrentTaskName.clear();
+    const EventCheckList* list = m_ui.list;
     const QListWidgetItem* focused = list->currentItem();
-    if (list->count() > 0 && focused != nullptr && focused->isSelected())
-        CurrentTaskName = focused->text();
+    setCurrentTaskName(list->count() > 0 && focused != nullptr && focused->isSelected()
+                           ? focused->text()
+                           : QString());
 }
 
 void TaskList::pmiDelClick() {
-    EventCheckList* list = ui.clbEvents;
-    if (m_s.platform().question(ui.window, kDeleteQuestion)) {
+    EventCheckList* list = m_ui.list;
+    if (m_s.platform().question(m_ui.window, kDeleteQuestion)) {
         QStringList doomed;
         for (int row = 0; row < list->count(); ++row)
             if (list->item(row)->isSelected())
@@ -297,14 +351,13 @@ void TaskList::pmiDelClick() {
     // Whatever the answer.
     list->clear();
     list->setEnabled(false);
-    ui.evName->clear();
-    ui.evName->setEditText(kDefaultName);
-    ui.sbSaveEvent->setEnabled(true);
-    ui.lbEvName->clear();
-    ui.lbEvTime->clear();
+    m_ui.nameBox->clear();
+    m_ui.nameBox->setEditText(kDefaultName);
+    m_ui.saveButton->setEnabled(true);
+    clearTaskLabels();
     // Emptied before the editor loads a new task: its group handlers write
     // to this name with auto-record on, and a deleted task is never written.
-    CurrentTaskName.clear();
+    setCurrentTaskName(QString());
     ShowEvent(keys::NewTaskMarker.toString());
     m_s.schedule().RecalcSchedule();
     ApplySavedSort();
@@ -312,16 +365,16 @@ void TaskList::pmiDelClick() {
 
 void TaskList::sbNewEvClick() {
     if (!CurrentTaskName.isEmpty()) {
-        const int row = ui.clbEvents->rowOfNameAnyCase(CurrentTaskName);
+        const int row = m_ui.list->rowOfNameAnyCase(CurrentTaskName);
         if (row >= 0)
-            ui.clbEvents->item(row)->setSelected(false);
+            m_ui.list->item(row)->setSelected(false);
     }
-    CurrentTaskName.clear();
+    setCurrentTaskName(QString());
     ShowEvent(keys::NewTaskMarker.toString());
 }
 
 void TaskList::evNameChange() {
-    ui.sbSaveEvent->setEnabled(!ui.evName->currentText().isEmpty());
+    m_ui.saveButton->setEnabled(!m_ui.nameBox->currentText().isEmpty());
 }
 
 bool TaskList::evNameKeyPress(QChar key) {
@@ -333,7 +386,7 @@ bool TaskList::evNameKeyPress(QChar key) {
 }
 
 void TaskList::switchOffListedTask(const QString& name) {
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     const int row = list->rowOfNameAnyCase(name);
     if (row >= 0) {
         list->setChecked(row, false);
@@ -342,7 +395,7 @@ void TaskList::switchOffListedTask(const QString& name) {
 }
 
 void TaskList::deleteListedTask(const QString& name) {
-    EventCheckList* list = ui.clbEvents;
+    EventCheckList* list = m_ui.list;
     const int row = list->rowOfNameAnyCase(name);
     if (row >= 0) {
         list->clearSelection();

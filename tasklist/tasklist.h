@@ -1,11 +1,14 @@
 #pragma once
 
+#include "tasklist/editortasklist.h"
+#include "tasklist/tasklisteditor.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class EventCheckList;
 class ArmedTaskMark;
+class EventCheckList;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -14,34 +17,27 @@ class QToolButton;
 class QWidget;
 class Services;
 
-// What the task list needs of the editor above it: loading a task into the
-// fields and the save that Enter in the name box starts. The editor
-// implements it; the main window introduces the two.
-class TaskListEditor {
-public:
-    // Loads the named task into the editor's fields; "¤" loads a new task.
-    virtual void ShowEvent(const QString& name) = 0;
-    virtual void sbSaveEventClick() = 0;
-
-protected:
-    ~TaskListEditor() = default;
-};
-
 // The task list: listing the tasks, their check marks, the three sort orders
 // with the list's menu, choosing the current task, deletion and the name box.
-// It keeps CurrentTaskName, the task loaded in the editor.
-class TaskList final : public QObject {
+// It keeps CurrentTaskName, the task loaded in the editor, tells when it
+// changes, and is the one that paints a task's name and time beside the list.
+class TaskList final : public QObject, public EditorTaskList {
+    Q_OBJECT
+
 public:
     struct Controls {
         QWidget* window; // parent of the menu and the question box
-        EventCheckList* clbEvents;
-        QComboBox* evName;
-        QToolButton* sbSaveEvent;
-        QToolButton* sbNewEv;
-        QLabel* lbSort;
-        QLabel* lbEvName;
-        QLabel* lbEvTime;
+        EventCheckList* list;
+        QComboBox* nameBox;
+        QToolButton* saveButton;
+        QToolButton* newTaskButton;
+        QLabel* sortLabel;
+        QLabel* taskNameLabel;
+        QLabel* taskTimeLabel;
     };
+
+    // The stored sort orders ("SortBy": "Name", "Time", "No").
+    enum class SortOrder { ByName, ByTime, None };
 
     TaskList(Services& services, ArmedTaskMark& firing, const Controls& controls,
              QObject* parent = nullptr);
@@ -49,7 +45,7 @@ public:
     void setEditor(TaskListEditor* editor) { m_editor = editor; }
 
     // Lists the tasks in the stored sort order and arms the nearest one.
-    void ApplySavedSort();
+    void ApplySavedSort() override;
     // Lists the tasks in file order, in the list and the name box.
     void GetEvents();
     // Each row's check from its task's "Activing"; an empty list is disabled.
@@ -79,15 +75,24 @@ public:
     void deleteListedTask(const QString& name);
 
     // The task loaded in the editor; empty while a new task is entered.
-    const QString& currentTaskName() const { return CurrentTaskName; }
-    void setCurrentTaskName(const QString& name) { CurrentTaskName = name; }
+    const QString& currentTaskName() const override { return CurrentTaskName; }
+    void setCurrentTaskName(const QString& name) override;
+    void showTaskLabels(const QString& name) override;
+    void clearTaskLabels() override;
+    void showCurrentTaskTime() override;
+    // The current task's name and time beside the list, or nothing without one.
+    void showCurrentTask();
 
-    QMenu* pmEvents() const { return m_pmEvents; }
-    QMenu* pmiSort() const { return m_pmiSort; }
-    QAction* SortN() const { return m_SortN; }
-    QAction* SortT() const { return m_SortT; }
-    QAction* SortNo() const { return m_SortNo; }
-    QAction* pmiDel() const { return m_pmiDel; }
+    QMenu* pmEvents() const { return m_taskMenu; }
+    QMenu* pmiSort() const { return m_sortMenu; }
+    QAction* SortN() const { return m_sortByName; }
+    QAction* SortT() const { return m_sortByTime; }
+    QAction* SortNo() const { return m_noSort; }
+    QAction* pmiDel() const { return m_deleteAction; }
+
+Q_SIGNALS:
+    // CurrentTaskName changed.
+    void currentTaskChanged(const QString& name);
 
 private:
     void buildTaskMenu();
@@ -99,17 +104,19 @@ private:
     void clearNameBoxList();
     // Fills the name box's drop-down in its own alphabetical order.
     void fillNameBoxList(QStringList names);
+    SortOrder savedSortOrder() const;
+    void storeSortOrder(SortOrder order);
 
     Services& m_s;
     ArmedTaskMark& m_firing;
-    const Controls ui;
+    const Controls m_ui;
     TaskListEditor* m_editor = nullptr;
     QString CurrentTaskName;
 
-    QMenu* m_pmEvents = nullptr;
-    QMenu* m_pmiSort = nullptr;
-    QAction* m_SortN = nullptr;
-    QAction* m_SortT = nullptr;
-    QAction* m_SortNo = nullptr;
-    QAction* m_pmiDel = nullptr;
+    QMenu* m_taskMenu = nullptr;
+    QMenu* m_sortMenu = nullptr;
+    QAction* m_sortByName = nullptr;
+    QAction* m_sortByTime = nullptr;
+    QAction* m_noSort = nullptr;
+    QAction* m_deleteAction = nullptr;
 };

@@ -21,63 +21,59 @@ const QString kTrayTip = QStringLiteral("Звонарька 2.5");
 Tray::Tray(Services& services, QWidget* window, TrayWindowLink& link, const Controls& controls,
            QObject* parent)
     : QObject(parent), m_s(services), m_window(window), m_link(link),
-      cbStayOnTop(controls.cbStayOnTop), cbStartHide(controls.cbStartHide) {
+      m_stayOnTopBox(controls.stayOnTopBox), m_startHiddenBox(controls.startHiddenBox) {
     buildTrayMenu();
-    connect(controls.Ok, &QToolButton::clicked, this,
-            [this] { m_s.guard().run([this] { OkClick(); }); });
-    connect(cbStayOnTop, &QCheckBox::toggled, this,
-            [this] { m_s.guard().run([this] { cbStayOnTopClick(); }); });
-    connect(cbStartHide, &QCheckBox::toggled, this,
-            [this] { m_s.guard().run([this] { cbStartHideClick(); }); });
+    HandlerGuard& guard = m_s.guard();
+    connect(controls.hideButton, &QToolButton::clicked, this, guard.slot(this, &Tray::OkClick));
+    connect(m_stayOnTopBox, &QCheckBox::toggled, this, guard.slot(this, &Tray::cbStayOnTopClick));
+    connect(m_startHiddenBox, &QCheckBox::toggled, this, guard.slot(this, &Tray::cbStartHideClick));
 }
 
 Tray::~Tray() = default;
 
 void Tray::buildTrayMenu() {
-    ImageList1 = {icons::menuPicture(icons::MenuPicture::Hide),
-                  icons::menuPicture(icons::MenuPicture::Show),
-                  icons::menuPicture(icons::MenuPicture::Close)};
+    m_menuPictures = {icons::menuPicture(icons::MenuPicture::Hide),
+                      icons::menuPicture(icons::MenuPicture::Show),
+                      icons::menuPicture(icons::MenuPicture::Close)};
     m_window->setWindowIcon(icons::alarmClock());
 
-    pmIcon = new QMenu(m_window);
-    pmIcon->setObjectName(QStringLiteral("pmIcon"));
-    pmiHide = pmIcon->addAction(QIcon(ImageList1.at(0)), QStringLiteral("Спрятать"));
-    pmiHide->setObjectName(QStringLiteral("pmiHide"));
-    pmiShow = pmIcon->addAction(QIcon(ImageList1.at(1)), QStringLiteral("Показать"));
-    pmiShow->setObjectName(QStringLiteral("pmiShow"));
-    QFont bold = pmiShow->font();
+    m_menu = new QMenu(m_window);
+    m_menu->setObjectName(QStringLiteral("pmIcon"));
+    m_hideAction = m_menu->addAction(QIcon(m_menuPictures.at(0)), QStringLiteral("Спрятать"));
+    m_hideAction->setObjectName(QStringLiteral("pmiHide"));
+    m_showAction = m_menu->addAction(QIcon(m_menuPictures.at(1)), QStringLiteral("Показать"));
+    m_showAction->setObjectName(QStringLiteral("pmiShow"));
+    QFont bold = m_showAction->font();
     bold.setBold(true);
-    pmiShow->setFont(bold);
-    pmIcon->setDefaultAction(pmiShow);
-    N1 = pmIcon->addSeparator();
-    N1->setObjectName(QStringLiteral("N1"));
-    pmiClose = pmIcon->addAction(QIcon(ImageList1.at(2)), QStringLiteral("Закрыть"));
-    pmiClose->setObjectName(QStringLiteral("pmiClose"));
+    m_showAction->setFont(bold);
+    m_menu->setDefaultAction(m_showAction);
+    m_separator = m_menu->addSeparator();
+    m_separator->setObjectName(QStringLiteral("N1"));
+    m_closeAction = m_menu->addAction(QIcon(m_menuPictures.at(2)), QStringLiteral("Закрыть"));
+    m_closeAction->setObjectName(QStringLiteral("pmiClose"));
 
     // Drawn by a StatusNotifierItem host, the menu opens without the program
     // seeing the click: the main window comes to the front here, as for its
     // own popup. Not activated, which would take the focus from the host's
     // menu and close it.
-    connect(pmIcon, &QMenu::aboutToShow, this, [this] {
+    connect(m_menu, &QMenu::aboutToShow, this, [this] {
         if (m_window->isVisible() && !m_window->isMinimized())
             m_window->raise();
     });
 
     HandlerGuard& guard = m_s.guard();
-    connect(pmiHide, &QAction::triggered, this,
-            [this, &guard] { guard.run([this] { pmiHideClick(); }); });
-    connect(pmiShow, &QAction::triggered, this,
-            [this, &guard] { guard.run([this] { pmiShowClick(); }); });
-    connect(pmiClose, &QAction::triggered, this,
+    connect(m_hideAction, &QAction::triggered, this, guard.slot(this, &Tray::pmiHideClick));
+    connect(m_showAction, &QAction::triggered, this, guard.slot(this, &Tray::pmiShowClick));
+    connect(m_closeAction, &QAction::triggered, this,
             [this, &guard] { guard.run([this] { m_link.CloseAppClick(); }); });
 }
 
 void Tray::CreateTrayIcon() {
     if (!m_tray) {
         m_tray = m_s.platform().createTrayIcon(icons::alarmClock(), kTrayTip);
-        m_tray->setMenu(pmIcon);
+        m_tray->setMenu(m_menu);
         connect(m_tray.get(), &TrayIcon::doubleClicked, this,
-                [this] { m_s.guard().run([this] { TrayIconDoubleClick(); }); });
+                m_s.guard().slot(this, &Tray::TrayIconDoubleClick));
         connect(m_tray.get(), &TrayIcon::rightButtonReleased, this,
                 [this](QPoint at) { m_s.guard().run([this, at] { TrayIconRightButtonUp(at); }); });
     }
@@ -101,7 +97,7 @@ void Tray::TrayIconRightButtonUp(QPoint globalPos) {
         m_window->raise();
         m_window->activateWindow();
     }
-    pmIcon->popup(globalPos);
+    m_menu->popup(globalPos);
 }
 
 void Tray::pmiShowClick() {
@@ -138,7 +134,7 @@ void Tray::OkClick() {
 void Tray::cbStayOnTopClick() {
     DeleteTrayIcon();
     const bool wasVisible = m_window->isVisible();
-    const bool onTop = cbStayOnTop->isChecked();
+    const bool onTop = m_stayOnTopBox->isChecked();
     if (onTop != bool(m_window->windowFlags() & Qt::WindowStaysOnTopHint)) {
         // Qt hides the window while it changes its flags; contents and
         // visibility stay as they were.
@@ -151,5 +147,5 @@ void Tray::cbStayOnTopClick() {
 }
 
 void Tray::cbStartHideClick() {
-    m_s.settings().WriteBool(keys::MainSection, keys::HideOnStart, cbStartHide->isChecked());
+    m_s.settings().WriteBool(keys::MainSection, keys::HideOnStart, m_startHiddenBox->isChecked());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tray/traywindowlink.h"
+
 #include <QList>
 #include <QObject>
 #include <QPixmap>
@@ -15,21 +17,6 @@ class QWidget;
 class Services;
 class TrayIcon;
 
-// What the tray needs of the main window beyond the window itself; the main
-// window answers.
-class TrayWindowLink {
-public:
-    // The main window's own FormShow, for a window shown again from minimised.
-    virtual void FormShow() = 0;
-    virtual void CloseAppClick() = 0;
-    // Moves the focus out of the editor's field so a pending edit is stored.
-    virtual void leaveEditor() = 0;
-    virtual void hideWeekPicker() = 0;
-
-protected:
-    ~TrayWindowLink() = default;
-};
-
 // The tray icon, its menu and the showing and hiding of the main window,
 // with the two options that touch the window's presence: stay on top and
 // start hidden.
@@ -38,9 +25,9 @@ public:
     // The window's controls that hide or pin it: the button "Ok" and the
     // two options.
     struct Controls {
-        QToolButton* Ok;
-        QCheckBox* cbStayOnTop;
-        QCheckBox* cbStartHide;
+        QToolButton* hideButton;
+        QCheckBox* stayOnTopBox;
+        QCheckBox* startHiddenBox;
     };
 
     Tray(Services& services, QWidget* window, TrayWindowLink& link, const Controls& controls,
@@ -58,7 +45,7 @@ public:
     void cbStartHideClick();
 
     TrayIcon* trayIcon() const { return m_tray.get(); }
-    QMenu* trayMenu() const { return pmIcon; }
+    QMenu* trayMenu() const { return m_menu; }
 
 private:
     void buildTrayMenu();
@@ -66,14 +53,16 @@ private:
     Services& m_s;
     QWidget* const m_window;
     TrayWindowLink& m_link;
-    QCheckBox* const cbStayOnTop;
-    QCheckBox* const cbStartHide;
+    QCheckBox* const m_stayOnTopBox;
+    QCheckBox* const m_startHiddenBox;
     std::unique_ptr<TrayIcon> m_tray;
 
-    QMenu* pmIcon = nullptr;
-    QAction* pmiHide = nullptr;
-    QAction* pmiShow = nullptr;
-    QAction* N1 = nullptr;
-    QAction* pmiClose = nullptr;
-    QList<QPixmap> ImageList1;
+    // pmIcon and its items pmiHide, pmiShow, N1 (a separator) and pmiClose.
+    QMenu* m_menu = nullptr;
+    QAction* m_hideAction = nullptr;
+    QAction* m_showAction = nullptr;
+    QAction* m_separator = nullptr;
+    QAction* m_closeAction = nullptr;
+    // The menu's pictures: hide, show, close.
+    QList<QPixmap> m_menuPictures;
 };

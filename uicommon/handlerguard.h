@@ -32,6 +32,14 @@ public:
 
     template <class F> void run(F&& handler, Box box = Box::Now) noexcept;
 
+    // The slot that runs `object`'s handler under this guard, for connecting
+    // a control's signal straight to a feature's handler; the signal's
+    // arguments are dropped.
+    template <class T> auto slot(T* object, void (T::*handler)(), Box box = Box::Now) {
+        return
+            [this, object, handler, box] { run([object, handler] { (object->*handler)(); }, box); };
+    }
+
     // While held (start-up), every box waits until the event loop turns: a
     // box open at start-up, with nobody at the screen after a login, would
     // hold the clock still before its first tick.

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     ProgramWindows windows(ShellContext{platform, clock, formats, dir.path()});
     windows.showAtStart();
     QApplication::processEvents();
-    MainWindow* w = windows.fmTocsiner.get();
+    MainWindow* w = windows.mainWindow();
     Ui::TfmTocsiner* ui = w->form();
     // The timers stay out of the measurements.
     w->firing()->clockTimer().stop();

@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     windows.showAtStart();
-    MainWindow* main = windows.fmTocsiner.get();
+    MainWindow* main = windows.mainWindow();
 
     std::vector<double> late;
     int wrong = 0;
@@ -89,10 +89,10 @@ int main(int argc, char* argv[]) {
         seen = at;
         const int k = int(late.size());
         const QString expected = QStringLiteral("Звонарька - T%1").arg(k);
-        if (windows.fmMsg->windowTitle() != expected)
+        if (windows.alarmWindow()->windowTitle() != expected)
             ++wrong;
         // Answered at once, as the window shows one alarm at a time.
-        windows.fmMsg->sbOkClick();
+        windows.alarmWindow()->sbOkClick();
         late.push_back(double(at - due[size_t(k)].toMSecsSinceEpoch()));
         if (int(late.size()) == firings)
             QTimer::singleShot(0, &app, &QApplication::quit);

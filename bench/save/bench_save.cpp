@@ -70,7 +70,7 @@ bool run(int tasks, int rounds) {
     }
     ProgramWindows windows(ShellContext{platform, clock, RegionalFormats::russian(), dir.path()});
     windows.showAtStart();
-    MainWindow& main = *windows.fmTocsiner;
+    MainWindow& main = *windows.mainWindow();
     QApplication::processEvents();
 
     std::vector<double> ms;

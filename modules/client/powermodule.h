@@ -9,8 +9,11 @@ class PowerModule final {
 public:
     explicit PowerModule(QString programDir);
 
-    // 2 restarts the computer, 1 switches it off; other codes do nothing.
     // The outcome is not reported: a refused request simply has no effect.
+    void restart();
+    void powerOff();
+    // The module's own function: 2 restarts the computer, 1 switches it off;
+    // other codes do nothing.
     void NT_Reboot(int code);
 
     // The module's file name in the program's folder.

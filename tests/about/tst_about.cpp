@@ -102,7 +102,7 @@ struct Run : ProgramRun {
         create();
         windows->showAtStart();
     }
-    AboutCard* avtor() const { return windows->fmAvtor.get(); }
+    AboutCard* avtor() const { return windows->aboutCard(); }
     void clickMain(const char* name) const {
         auto* b = main()->findChild<QToolButton*>(QString::fromLatin1(name));
         QVERIFY(b != nullptr);
@@ -314,7 +314,7 @@ void TestAbout::cardLayout() {
                      QStringLiteral("Label15"), QStringLiteral("ClickImg"),
                      QStringLiteral("lbSite"), QStringLiteral("lMail"), QStringLiteral("Image3")}));
 
-    Ui::TfmAvtor& ui = *a->ui;
+    const Ui::TfmAvtor& ui = a->form();
     QCOMPARE(ui.Image2->geometry(), QRect(0, 0, 490, 311));
     QCOMPARE(ui.ClickImg->geometry(), QRect(0, 0, 490, 311));
     QCOMPARE(ui.Image1->geometry(), QRect(-5, -19, 230, 284));
@@ -369,7 +369,7 @@ void TestAbout::cardLayout() {
 void TestAbout::captionsAreWhole() {
     r->start();
     r->clickMain("sbAbout");
-    Ui::TfmAvtor& ui = *r->avtor()->ui;
+    const Ui::TfmAvtor& ui = r->avtor()->form();
     const QRect card(0, 0, 490, 311);
     for (QLabel* l : r->avtor()->findChildren<QLabel*>()) {
         if (l->text().isEmpty())
@@ -389,7 +389,7 @@ void TestAbout::captionsAreWhole() {
 
 void TestAbout::cardPicturesAreLoaded() {
     r->start();
-    Ui::TfmAvtor& ui = *r->avtor()->ui;
+    const Ui::TfmAvtor& ui = r->avtor()->form();
     // Not at start-up: only when the card is first shown.
     QVERIFY(ui.Image2->pixmap().isNull());
     QVERIFY(ui.Image1->pixmap().isNull());
@@ -410,22 +410,22 @@ void TestAbout::damagedBackgroundLeavesABareCard() {
     r->start();
     AboutCard* a = r->avtor();
     r->clickMain("sbAbout");
-    QCOMPARE(r->clickCard(QPoint(100, 100)), static_cast<QWidget*>(a->ui->ClickImg));
+    QCOMPARE(r->clickCard(QPoint(100, 100)), static_cast<QWidget*>(a->form().ClickImg));
     const QByteArray good = shippedBackground();
     QVERIFY(!a->loadBackground(good.left(good.size() / 2)));
-    QVERIFY(a->ui->Image2->pixmap().isNull());
+    QVERIFY(a->form().Image2->pixmap().isNull());
     QVERIFY(!a->loadBackground(QByteArray("garbage")));
     // The card still works without its picture, and showing it again does not
     // bring the picture back behind the damaged one's back.
     r->clickMain("sbAbout");
     QVERIFY(a->isVisible());
-    QVERIFY(a->ui->Image2->pixmap().isNull());
+    QVERIFY(a->form().Image2->pixmap().isNull());
     QVERIFY(!a->grab().isNull());
-    QCOMPARE(r->clickCard(QPoint(100, 100)), static_cast<QWidget*>(a->ui->ClickImg));
+    QCOMPARE(r->clickCard(QPoint(100, 100)), static_cast<QWidget*>(a->form().ClickImg));
     QVERIFY(!a->isVisible());
     QVERIFY(r->main()->isVisible());
     QVERIFY(a->loadBackground(good));
-    QCOMPARE(a->ui->Image2->pixmap().size(), QSize(490, 311));
+    QCOMPARE(a->form().Image2->pixmap().size(), QSize(490, 311));
 }
 
 void TestAbout::aboutHidesMainAndPickerAndShowsCardInItsPlace() {
@@ -457,7 +457,7 @@ void TestAbout::clickOnCardClosesItAndShowsMain() {
     for (QPoint at : points) {
         r->clickMain("sbAbout");
         QVERIFY(r->avtor()->isVisible());
-        QCOMPARE(r->clickCard(at), static_cast<QWidget*>(r->avtor()->ui->ClickImg));
+        QCOMPARE(r->clickCard(at), static_cast<QWidget*>(r->avtor()->form().ClickImg));
         QVERIFY(!r->avtor()->isVisible());
         QVERIFY(w->isVisible());
         QCOMPARE(w->pos(), QPoint(60, 70));
@@ -469,7 +469,7 @@ void TestAbout::clickOnCardClosesItAndShowsMain() {
 
 void TestAbout::linksOpenSiteAndMail() {
     r->start();
-    Ui::TfmAvtor& ui = *r->avtor()->ui;
+    const Ui::TfmAvtor& ui = r->avtor()->form();
     r->clickMain("sbAbout");
     QCOMPARE(r->clickCard(ui.lbSite->geometry().center()), static_cast<QWidget*>(ui.lbSite));
     QCOMPARE(r->clickCard(ui.lMail->geometry().center()), static_cast<QWidget*>(ui.lMail));
@@ -485,7 +485,7 @@ void TestAbout::linksOpenSiteAndMail() {
 
 void TestAbout::linksTurnAquaUnderThePointer() {
     r->start();
-    Ui::TfmAvtor& ui = *r->avtor()->ui;
+    const Ui::TfmAvtor& ui = r->avtor()->form();
     r->clickMain("sbAbout");
     const QColor aqua(0, 255, 255);
     const QColor blue(0, 0, 255);
@@ -506,12 +506,13 @@ void TestAbout::hotSpotLeavesTheBareBackgroundForGood() {
     MainWindow* w = r->main();
     AboutCard* a = r->avtor();
     r->clickMain("sbAbout");
-    QCOMPARE(r->clickCard(QPoint(212, 20)), static_cast<QWidget*>(a->ui->Image3));
+    QCOMPARE(r->clickCard(QPoint(212, 20)), static_cast<QWidget*>(a->form().Image3));
     QVERIFY(a->isVisible());
     // The picture lies over everything: the links are gone too.
-    for (QPoint at : {QPoint(212, 20), a->ui->lbSite->geometry().center(), QPoint(240, 228)})
-        QCOMPARE(a->childAt(at), static_cast<QWidget*>(a->ui->Image2));
-    QCOMPARE(r->clickCard(a->ui->lMail->geometry().center()), static_cast<QWidget*>(a->ui->Image2));
+    for (QPoint at : {QPoint(212, 20), a->form().lbSite->geometry().center(), QPoint(240, 228)})
+        QCOMPARE(a->childAt(at), static_cast<QWidget*>(a->form().Image2));
+    QCOMPARE(r->clickCard(a->form().lMail->geometry().center()),
+             static_cast<QWidget*>(a->form().Image2));
     QVERIFY(r->platform.opened.isEmpty());
     QVERIFY(!a->isVisible());
     QVERIFY(!w->isVisible());
@@ -520,7 +521,7 @@ void TestAbout::hotSpotLeavesTheBareBackgroundForGood() {
     r->platform.trayIcon()->doubleClick();
     QVERIFY(w->isVisible());
     r->clickMain("sbAbout");
-    QCOMPARE(a->childAt(QPoint(240, 228)), static_cast<QWidget*>(a->ui->Image2));
+    QCOMPARE(a->childAt(QPoint(240, 228)), static_cast<QWidget*>(a->form().Image2));
 }
 
 void TestAbout::hotSpotWithoutTrayKeepsMainReachable() {

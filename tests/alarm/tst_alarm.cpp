@@ -44,7 +44,7 @@ private Q_SLOTS:
     void firedTasksOpenTheWindowInTheirMode();
 
 private:
-    AlarmWindow* msg() const { return r->windows->fmMsg.get(); }
+    AlarmWindow* msg() const { return r->windows->alarmWindow(); }
     QLabel* label(const char* name) const {
         return msg()->findChild<QLabel*>(QString::fromLatin1(name));
     }
@@ -53,7 +53,7 @@ private:
     }
     QToolButton* okButton() const { return msg()->findChild<QToolButton*>(QStringLiteral("sbOk")); }
     void fire(const QString& name, int action, const QString& message = QString()) {
-        msg()->setFiredTask(name, action);
+        msg()->setFiredTask(name, TaskAction(action));
         if (!message.isEmpty())
             msg()->setMessage(message);
         msg()->showAlarm();
@@ -96,10 +96,10 @@ void TestAlarm::geometryAndControls() {
     QCOMPARE(okButton()->geometry(), QRect(88, 56, 73, 22));
     QCOMPARE(okButton()->text(), QStringLiteral("OK"));
     QCOMPARE(okButton()->palette().color(QPalette::ButtonText), QColor(Qt::blue));
-    QCOMPARE(msg()->Timer1.interval(), 100);
-    QCOMPARE(msg()->Timer2.interval(), 1000);
-    QVERIFY(!msg()->Timer1.isActive());
-    QVERIFY(!msg()->Timer2.isActive());
+    QCOMPARE(msg()->keepInFrontTimer().interval(), 100);
+    QCOMPARE(msg()->countdownTimer().interval(), 1000);
+    QVERIFY(!msg()->keepInFrontTimer().isActive());
+    QVERIFY(!msg()->countdownTimer().isActive());
 }
 
 void TestAlarm::messageModeResetsOptionsOnEveryShow() {
@@ -116,7 +116,7 @@ void TestAlarm::messageModeResetsOptionsOnEveryShow() {
         QVERIFY(label("lWarn")->isHidden());
         QCOMPARE(okButton()->text(), QStringLiteral("OK"));
         QVERIFY(!msg()->isSwitchOffMode());
-        QVERIFY(!msg()->Timer2.isActive());
+        QVERIFY(!msg()->countdownTimer().isActive());
         QTest::mouseClick(okButton(), Qt::LeftButton);
         QVERIFY(!msg()->isVisible());
     }
@@ -128,10 +128,10 @@ void TestAlarm::messageModeResetsOptionsOnEveryShow() {
 
 void TestAlarm::switchOffCountsDownToThePowerCall() {
     // The real timer, run fast.
-    msg()->Timer2.setInterval(5);
+    msg()->countdownTimer().setInterval(5);
     QStringList texts;
     QList<int> callsAtTick;
-    connect(&msg()->Timer2, &QTimer::timeout, this, [&] {
+    connect(&msg()->countdownTimer(), &QTimer::timeout, this, [&] {
         texts.append(label("lWarn")->text());
         callsAtTick.append(int(r->platform.powerCalls.size()));
     });
@@ -141,7 +141,7 @@ void TestAlarm::switchOffCountsDownToThePowerCall() {
     QVERIFY(label("lMsg")->isHidden());
     QCOMPARE(okButton()->text(), QStringLiteral("Отмена!"));
     QCOMPARE(msg()->countdownSeconds(), 15);
-    QTRY_COMPARE(r->platform.powerCalls, QList<int>({1}));
+    QTRY_COMPARE(r->platform.powerCalls, QStringList({QStringLiteral("powerOff")}));
     QStringList expected;
     for (int n = 14; n >= 0; --n)
         expected.append(QStringLiteral("Комп будет выключен через %1 сек...").arg(n));
@@ -150,24 +150,24 @@ void TestAlarm::switchOffCountsDownToThePowerCall() {
     QCOMPARE(callsAtTick.size(), 15);
     QCOMPARE(callsAtTick.last(), 1);
     QCOMPARE(callsAtTick.count(0), 14);
-    QVERIFY(!msg()->Timer2.isActive());
+    QVERIFY(!msg()->countdownTimer().isActive());
     // The window stays, with the zero count.
     QTest::qWait(50);
-    QCOMPARE(r->platform.powerCalls, QList<int>({1}));
+    QCOMPARE(r->platform.powerCalls, QStringList({QStringLiteral("powerOff")}));
     QVERIFY(msg()->isVisible());
     QCOMPARE(okButton()->text(), QStringLiteral("Отмена!"));
     QCOMPARE(msg()->countdownSeconds(), 0);
     // The session did not end: the next alarm is shown as itself, not as a
     // caption over "...через 0 сек...", and the one behind it waits its turn.
     const QString later = QStringLiteral("Позвонить маме");
-    msg()->present(QStringLiteral("Звонок"), 0, &later, true);
+    msg()->present(QStringLiteral("Звонок"), TaskAction::ShowMessage, &later, true);
     const QString after = QStringLiteral("Полить цветы");
-    msg()->present(QStringLiteral("Цветы"), 0, &after, true);
+    msg()->present(QStringLiteral("Цветы"), TaskAction::ShowMessage, &after, true);
     // A firing that shows nothing leaves the window to the alarm on it; a
     // task ringing again while its alarm is shown or waits adds nothing.
-    msg()->present(QStringLiteral("Перезагрузка"), 1, nullptr, false);
-    msg()->present(QStringLiteral("Звонок"), 0, &later, true);
-    msg()->present(QStringLiteral("Цветы"), 0, &after, true);
+    msg()->present(QStringLiteral("Перезагрузка"), TaskAction::Restart, nullptr, false);
+    msg()->present(QStringLiteral("Звонок"), TaskAction::ShowMessage, &later, true);
+    msg()->present(QStringLiteral("Цветы"), TaskAction::ShowMessage, &after, true);
     QCOMPARE(msg()->windowTitle(), QStringLiteral("Звонарька - Звонок"));
     QVERIFY(!msg()->isSwitchOffMode());
     QVERIFY(label("lMsg")->isVisible());
@@ -177,18 +177,18 @@ void TestAlarm::switchOffCountsDownToThePowerCall() {
     QTest::mouseClick(okButton(), Qt::LeftButton);
     QCOMPARE(msg()->windowTitle(), QStringLiteral("Звонарька - Цветы"));
     QCOMPARE(label("lMsg")->text(), after);
-    QCOMPARE(r->platform.powerCalls, QList<int>({1}));
+    QCOMPARE(r->platform.powerCalls, QStringList({QStringLiteral("powerOff")}));
 }
 
 void TestAlarm::buttonCancelsTheCountdown() {
-    msg()->Timer2.setInterval(5);
+    msg()->countdownTimer().setInterval(5);
     fire(QStringLiteral("Обед"), 2);
     QTRY_VERIFY(msg()->countdownSeconds() <= 12);
     QVERIFY(msg()->countdownSeconds() > 0);
     box("cbDeactive")->setChecked(true);
     QTest::mouseClick(okButton(), Qt::LeftButton);
     QVERIFY(!msg()->isVisible());
-    QVERIFY(!msg()->Timer2.isActive());
+    QVERIFY(!msg()->countdownTimer().isActive());
     QTest::qWait(150);
     QVERIFY(r->platform.powerCalls.isEmpty());
     // The options apply as in message mode.
@@ -198,14 +198,14 @@ void TestAlarm::buttonCancelsTheCountdown() {
 void TestAlarm::closeBoxCancelsTheCountdown() {
     // The close box cancels as "Отмена!" does: a switch-off must never run
     // on behind a window the user has put away.
-    msg()->Timer2.setInterval(5);
+    msg()->countdownTimer().setInterval(5);
     fire(QStringLiteral("Обед"), 2);
     box("cbDeactive")->setChecked(true);
     box("cbDel")->setChecked(true);
     msg()->close();
     QVERIFY(!msg()->isVisible());
-    QVERIFY(!msg()->Timer1.isActive());
-    QVERIFY(!msg()->Timer2.isActive());
+    QVERIFY(!msg()->keepInFrontTimer().isActive());
+    QVERIFY(!msg()->countdownTimer().isActive());
     QTest::qWait(100);
     QVERIFY(r->platform.powerCalls.isEmpty());
     // The options were not applied.
@@ -216,13 +216,13 @@ void TestAlarm::closeBoxCancelsTheCountdown() {
 
 void TestAlarm::foregroundKeeperRunsOnlyWhileShown() {
     fire(QStringLiteral("Обед"), 0, QStringLiteral("x"));
-    QVERIFY(msg()->Timer1.isActive());
+    QVERIFY(msg()->keepInFrontTimer().isActive());
     QVERIFY(QTest::qWaitForWindowExposed(msg()));
     r->main()->activateWindow();
     // Within a few ticks the alarm window has the foreground again.
     QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeWindow() == msg(), 2000);
     QTest::mouseClick(okButton(), Qt::LeftButton);
-    QVERIFY(!msg()->Timer1.isActive());
+    QVERIFY(!msg()->keepInFrontTimer().isActive());
 }
 
 void TestAlarm::bothOptionsWithDeletionDeclined() {
@@ -287,7 +287,7 @@ void TestAlarm::optionsForATaskNoLongerListed() {
 }
 
 void TestAlarm::secondShowWhileShownKeepsModeAndOptions() {
-    msg()->Timer2.setInterval(60000);
+    msg()->countdownTimer().setInterval(60000);
     fire(QStringLiteral("Обед"), 0, QStringLiteral("Первое"));
     box("cbDeactive")->setChecked(true);
     // A switch-off task fires while the window is up: caption and message
@@ -297,7 +297,7 @@ void TestAlarm::secondShowWhileShownKeepsModeAndOptions() {
     QCOMPARE(label("lMsg")->text(), QStringLiteral("Второе"));
     QVERIFY(!msg()->isSwitchOffMode());
     QCOMPARE(okButton()->text(), QStringLiteral("OK"));
-    QVERIFY(!msg()->Timer2.isActive());
+    QVERIFY(!msg()->countdownTimer().isActive());
     QVERIFY(box("cbDeactive")->isChecked());
     // The button applies the options to the task of the current caption.
     QTest::mouseClick(okButton(), Qt::LeftButton);
@@ -306,14 +306,14 @@ void TestAlarm::secondShowWhileShownKeepsModeAndOptions() {
     // Hidden, the next show decides the mode afresh.
     fire(QStringLiteral("Ужин"), 2);
     QVERIFY(msg()->isSwitchOffMode());
-    QVERIFY(msg()->Timer2.isActive());
+    QVERIFY(msg()->countdownTimer().isActive());
     QVERIFY(!box("cbDeactive")->isChecked());
 }
 
 void TestAlarm::captionCarriesTheWholeName() {
     QCOMPARE(kMsgCaptionPrefix.toString(), QStringLiteral("Звонарька - "));
     const QString longName = QString(300, u'Я');
-    msg()->setFiredTask(longName, 0);
+    msg()->setFiredTask(longName, TaskAction::ShowMessage);
     QCOMPARE(msg()->windowTitle(), kMsgCaptionPrefix.toString() + longName);
     QCOMPARE(msg()->firedTaskName(), longName);
     // A caption set by hand reads back the same way.

@@ -101,8 +101,8 @@ struct ProgramRun {
     }
     void stop() { windows.reset(); }
 
-    MainWindow* main() const { return windows->fmTocsiner.get(); }
-    WeekDayPicker* week() const { return windows->fmWeek.get(); }
+    MainWindow* main() const { return windows->mainWindow(); }
+    WeekDayPicker* week() const { return windows->weekPicker(); }
     template <class T> T* control(const char* name) const {
         T* w = main()->findChild<T*>(QString::fromLatin1(name));
         if (w == nullptr)

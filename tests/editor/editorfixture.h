@@ -89,7 +89,7 @@ struct EditorRun : ProgramRun {
         w->activateWindow();
         if (!QTest::qWaitForWindowActive(w))
             qWarning("the picker did not become active");
-        QListWidget* list = w->ui->clbWeek;
+        QListWidget* list = w->dayList();
         list->setFocus(Qt::TabFocusReason);
         for (int day = 0; day < list->count(); ++day) {
             const bool wanted = week.contains(QChar(u'0' + day));

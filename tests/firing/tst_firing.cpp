@@ -84,7 +84,7 @@ struct Run : ProgramRun {
         clock.set(day, at);
         create();
     }
-    AlarmWindow* msg() const { return windows->fmMsg.get(); }
+    AlarmWindow* msg() const { return windows->alarmWindow(); }
     Schedule& schedule() const { return *main()->schedule(); }
     EventCheckList* list() const { return control<EventCheckList>("clbEvents"); }
 
@@ -446,21 +446,21 @@ void TestFiring::actions_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("shown");
     QTest::addColumn<QString>("shownText");
-    QTest::addColumn<QList<int>>("power");
+    QTest::addColumn<QStringList>("power");
     QTest::addColumn<QStringList>("apps");
     const QString app = QStringLiteral("/usr/bin/my app; rm -rf x");
     QTest::newRow("0 message") << 0 << QStringLiteral("Обед") << true << QStringLiteral("Обед")
-                               << QList<int>() << QStringList();
+                               << QStringList() << QStringList();
     QTest::newRow("0 empty") << 0 << QString() << true << QStringLiteral("Время пришло...")
-                             << QList<int>() << QStringList();
-    QTest::newRow("1 restart") << 1 << QStringLiteral("Обед") << false << QString() << QList<int>{2}
-                               << QStringList();
+                             << QStringList() << QStringList();
+    QTest::newRow("1 restart") << 1 << QStringLiteral("Обед") << false << QString()
+                               << QStringList{QStringLiteral("restart")} << QStringList();
     QTest::newRow("3 with message") << 3 << QStringLiteral("Почта") << true
-                                    << QStringLiteral("Почта") << QList<int>() << QStringList{app};
+                                    << QStringLiteral("Почта") << QStringList() << QStringList{app};
     QTest::newRow("3 without message")
-        << 3 << QString() << false << QString() << QList<int>() << QStringList{app};
+        << 3 << QString() << false << QString() << QStringList() << QStringList{app};
     QTest::newRow("other action") << 7 << QStringLiteral("Обед") << false << QString()
-                                  << QList<int>() << QStringList();
+                                  << QStringList() << QStringList();
 }
 
 void TestFiring::actions() {
@@ -468,7 +468,7 @@ void TestFiring::actions() {
     QFETCH(QString, message);
     QFETCH(bool, shown);
     QFETCH(QString, shownText);
-    QFETCH(QList<int>, power);
+    QFETCH(QStringList, power);
     QFETCH(QStringList, apps);
     Task t{QStringLiteral("Дело"), QStringLiteral("10:00:00")};
     t.action = action;
@@ -740,11 +740,11 @@ void TestFiring::firingKeepsItsOwnTask() {
     QCOMPARE(r->armed(), QStringLiteral("R"));
     r->msg()->hide();
     r->tickAt(hms(12, 0, 15));
-    QCOMPARE(r->platform.powerCalls, QList<int>({2}));
+    QCOMPARE(r->platform.powerCalls, QStringList({QStringLiteral("restart")}));
     QVERIFY(!r->msg()->isVisible());
     r->tickAt(hms(12, 0, 20));
     QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - C"));
-    QCOMPARE(r->platform.powerCalls, QList<int>({2}));
+    QCOMPARE(r->platform.powerCalls, QStringList({QStringLiteral("restart")}));
 }
 
 void TestFiring::soundsPastMidnightDoNotSkipADay() {
@@ -809,7 +809,7 @@ void TestFiring::switchOffIsNeverLost() {
     r->tickAt(hms(10, 0, 5));
     QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - S"));
     QVERIFY(r->msg()->isSwitchOffMode());
-    QVERIFY(r->msg()->Timer2.isActive());
+    QVERIFY(r->msg()->countdownTimer().isActive());
     QCOMPARE(r->msg()->countdownSeconds(), 15);
     auto* ok = r->msg()->findChild<QToolButton*>(QStringLiteral("sbOk"));
     QCOMPARE(ok->text(), QStringLiteral("Отмена!"));
@@ -819,7 +819,7 @@ void TestFiring::switchOffIsNeverLost() {
     r->tickAt(hms(10, 0, 8));
     QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - S"));
     QVERIFY(r->msg()->isVisible());
-    QVERIFY(r->msg()->Timer2.isActive());
+    QVERIFY(r->msg()->countdownTimer().isActive());
     QCOMPARE(r->msg()->countdownSeconds(), 13);
     QCOMPARE(r->msg()->pendingAlarms(), 2);
     // Cancelled: no switch-off, and the alarms that waited are shown in turn.
@@ -832,15 +832,15 @@ void TestFiring::switchOffIsNeverLost() {
     QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - N"));
     QCOMPARE(r->alarmMessage(), QStringLiteral("Потом"));
     QVERIFY(!r->msg()->isSwitchOffMode());
-    QVERIFY(!r->msg()->Timer2.isActive());
+    QVERIFY(!r->msg()->countdownTimer().isActive());
     ok->click();
     // The close box cancels a countdown as the button does.
-    r->msg()->Timer2.setInterval(5);
+    r->msg()->countdownTimer().setInterval(5);
     r->tickAt(hms(10, 0, 30));
     QCOMPARE(r->alarmCaption(), QStringLiteral("Звонарька - S2"));
-    QVERIFY(r->msg()->Timer2.isActive());
+    QVERIFY(r->msg()->countdownTimer().isActive());
     r->msg()->close();
-    QVERIFY(!r->msg()->Timer2.isActive());
+    QVERIFY(!r->msg()->countdownTimer().isActive());
     QTest::qWait(150);
     QVERIFY(r->platform.powerCalls.isEmpty());
 }
@@ -1244,8 +1244,6 @@ void TestFiring::firingAloneOnBareControls() {
     auto* evName = new QComboBox(&window);
     evName->setEditable(true);
     const auto label = [&] { return new QLabel(&window); };
-    QLabel* lbEvName = label();
-    QLabel* lbEvTime = label();
     HourlyChime chime(services, HourlyChime::Controls{.chimeChoice = cbSound});
     Firing firing(services, chime,
                   Firing::Controls{.window = &window,
@@ -1253,8 +1251,6 @@ void TestFiring::firingAloneOnBareControls() {
                                    .taskNameBox = evName,
                                    .timeLabel = label(),
                                    .dateLabel = label(),
-                                   .lbEvName = lbEvName,
-                                   .lbEvTime = lbEvTime,
                                    .recalcAllBox = new QCheckBox(&window),
                                    .testButton = new QToolButton(&window),
                                    .recalcButton = new QToolButton(&window),
@@ -1262,20 +1258,26 @@ void TestFiring::firingAloneOnBareControls() {
                                    .scheduleViewButton = new QPushButton(&window),
                                    .scheduleNames = new QPlainTextEdit(&window),
                                    .scheduleTimes = new QPlainTextEdit(&window),
-                                   .scheduleSummary = label()},
-                  [] { return QStringLiteral("B"); });
+                                   .scheduleSummary = label()});
+    firing.setCurrentTask(QStringLiteral("B"));
     TaskList tasks(services, firing,
-                   TaskList::Controls{&window, list, evName, new QToolButton(&window),
-                                      new QToolButton(&window), label(), lbEvName, lbEvTime});
+                   TaskList::Controls{.window = &window,
+                                      .list = list,
+                                      .nameBox = evName,
+                                      .saveButton = new QToolButton(&window),
+                                      .newTaskButton = new QToolButton(&window),
+                                      .sortLabel = label(),
+                                      .taskNameLabel = label(),
+                                      .taskTimeLabel = label()});
     QStringList events;
     connect(&firing, &Firing::taskDateAdvanced, this,
             [&](const QString& name) { events.append(QStringLiteral("date ") + name); });
     connect(&firing, &Firing::dayBegan, this, [&] { events.append(QStringLiteral("day")); });
     connect(&firing, &Firing::alarm, this,
-            [&](const QString& name, int action, const QString* message, bool show) {
+            [&](const QString& name, TaskAction action, const QString* message, bool show) {
                 events.append(QStringLiteral("alarm %1 %2 %3 %4")
                                   .arg(name)
-                                  .arg(action)
+                                  .arg(int(action))
                                   .arg(message != nullptr ? *message : QStringLiteral("-"))
                                   .arg(show));
             });

@@ -59,16 +59,16 @@ void TestHiDpi::scaledByTwo() {
     auto* about = main->findChild<QToolButton*>(QStringLiteral("sbAbout"));
     QVERIFY(about != nullptr);
     QTest::mouseClick(about, Qt::LeftButton);
-    AboutCard* card = r.windows->fmAvtor.get();
+    AboutCard* card = r.windows->aboutCard();
     QVERIFY(QTest::qWaitForWindowExposed(card));
     QCOMPARE(card->size(), QSize(490, 311));
-    const QPixmap background = card->ui->Image2->pixmap();
+    const QPixmap background = card->form().Image2->pixmap();
     QCOMPARE(background.devicePixelRatio(), 2.0);
     QCOMPARE(background.size(), QSize(980, 622));
-    const QPixmap illustration = card->ui->Image1->pixmap();
+    const QPixmap illustration = card->form().Image1->pixmap();
     QCOMPARE(illustration.devicePixelRatio(), 2.0);
-    QVERIFY(illustration.deviceIndependentSize().width() <= card->ui->Image1->width());
-    QVERIFY(illustration.deviceIndependentSize().height() <= card->ui->Image1->height());
+    QVERIFY(illustration.deviceIndependentSize().width() <= card->form().Image1->width());
+    QVERIFY(illustration.deviceIndependentSize().height() <= card->form().Image1->height());
     QCOMPARE(card->grab().size(), QSize(980, 622));
 }
 

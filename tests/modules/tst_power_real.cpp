@@ -126,14 +126,14 @@ void TestPowerReal::cleanupTestCase() {
 
 void TestPowerReal::restartCallsReboot() {
     PowerModule power(m_binDir);
-    power.NT_Reboot(2);
+    power.restart();
     // Non-interactive: no password prompt may appear for an alarm clock.
     QCOMPARE(linesOf(m_record), QStringList{QStringLiteral("Reboot false")});
 }
 
 void TestPowerReal::switchOffCallsPowerOff() {
     PowerModule power(m_binDir);
-    power.NT_Reboot(1);
+    power.powerOff();
     QCOMPARE(linesOf(m_record), QStringList{QStringLiteral("PowerOff false")});
     power.NT_Reboot(2);
     power.NT_Reboot(1);

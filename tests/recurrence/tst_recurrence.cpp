@@ -100,7 +100,7 @@ void TestRecurrence::pickerDefaultPlaceAndToday() {
 
 void TestRecurrence::pickerPlaceAndPinKeptOverARestart() {
     r->week()->move(500, 321);
-    r->week()->ui->cbHold->setChecked(true);
+    r->week()->pinBox()->setChecked(true);
     // Ticking the pin writes nothing at once.
     QCOMPARE(r->value(QStringLiteral("Main"), QStringLiteral("WeekHold")),
              QStringLiteral("<absent>"));
@@ -121,9 +121,9 @@ void TestRecurrence::pickerWindowShape() {
     QCOMPARE(w->windowTitle(), QStringLiteral("Неделя"));
     QCOMPARE(w->size(), QSize(117, 118));
     QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
-    QCOMPARE(w->ui->clbWeek->count(), 7);
-    QCOMPARE(w->ui->clbWeek->item(6)->text(), QStringLiteral("воскресенье"));
-    QCOMPARE(w->ui->cbHold->text(), QStringLiteral("Закрепить окно"));
+    QCOMPARE(w->dayList()->count(), 7);
+    QCOMPARE(w->dayList()->item(6)->text(), QStringLiteral("воскресенье"));
+    QCOMPARE(w->pinBox()->text(), QStringLiteral("Закрепить окно"));
     // Its close box only hides it.
     w->show();
     w->close();
@@ -161,7 +161,7 @@ void TestRecurrence::loadingShowsOrHidesThePicker() {
 
 void TestRecurrence::pinKeepsPickerOpen() {
     r->choose(kWeekly);
-    r->week()->ui->cbHold->setChecked(true);
+    r->week()->pinBox()->setChecked(true);
     r->choose(kEvery);
     QVERIFY(r->week()->isVisible());
     // Its days are those of the loaded task.
@@ -501,7 +501,7 @@ void TestRecurrence::dayFieldRefusesTooLongANumberAndNoDateIsLeftSwitchesOff() {
     QVERIFY(ticked(kEvery));
     r->clock.set(day(8), QTime(20, 0, 0, 3));
     r->main()->guard().run([&] { r->main()->firing()->Timer1Timer(); });
-    QCOMPARE(r->windows->fmMsg->windowTitle(), QStringLiteral("Звонарька - ") + kEvery);
+    QCOMPARE(r->windows->alarmWindow()->windowTitle(), QStringLiteral("Звонарька - ") + kEvery);
     QCOMPARE(r->value(kEvery, QStringLiteral("Date")), QStringLiteral("08.12.2026"));
     QCOMPARE(r->value(kEvery, QStringLiteral("Activing")), QStringLiteral("0"));
     QVERIFY(!ticked(kEvery));

@@ -170,9 +170,9 @@ void TestShell::startupOnEmptyFolder() {
     QVERIFY(r->platform.boxes.isEmpty());
     QVERIFY(!QFileInfo::exists(entryPath(m_config->path())));
     // The secondary windows exist, hidden.
-    QVERIFY(r->windows->fmMsg && !r->windows->fmMsg->isVisible());
-    QVERIFY(r->windows->fmAvtor && !r->windows->fmAvtor->isVisible());
-    QVERIFY(r->windows->fmWeek && !r->windows->fmWeek->isVisible());
+    QVERIFY(r->windows->alarmWindow() && !r->windows->alarmWindow()->isVisible());
+    QVERIFY(r->windows->aboutCard() && !r->windows->aboutCard()->isVisible());
+    QVERIFY(r->windows->weekPicker() && !r->windows->weekPicker()->isVisible());
 }
 
 void TestShell::startupRestoresOptionsRunningTheirHandlers() {
@@ -273,8 +273,8 @@ void TestShell::readOnlySettingsStillMakeAnAlarmClock() {
     // the alarm window shows all the same.
     r->clock.set(QDate(2026, 12, 8), QTime(12, 0, 5, 200));
     w->firing()->Timer1Timer();
-    QVERIFY(r->windows->fmMsg->isVisible());
-    QCOMPARE(r->windows->fmMsg->firedTaskName(), QStringLiteral("Zeta"));
+    QVERIFY(r->windows->alarmWindow()->isVisible());
+    QCOMPARE(r->windows->alarmWindow()->firedTaskName(), QStringLiteral("Zeta"));
     // The box waits until the tick has returned, so the clock never stops for it.
     QTRY_COMPARE(r->platform.boxes.size(), 2);
     QCOMPARE(r->ini(), before);
@@ -298,10 +298,10 @@ void TestShell::secondCopyTouchesNothing() {
     auto second = std::make_unique<ProgramWindows>(
         ShellContext{secondPlatform, r->clock, RegionalFormats::russian(), r->dir.path()});
     QVERIFY(second->isSecondCopy());
-    QVERIFY(second->fmTocsiner->windowTitle().isEmpty());
-    QVERIFY(!second->fmMsg && !second->fmAvtor && !second->fmWeek);
+    QVERIFY(second->mainWindow()->windowTitle().isEmpty());
+    QVERIFY(!second->alarmWindow() && !second->aboutCard() && !second->weekPicker());
     second->showAtStart();
-    QVERIFY(!second->fmTocsiner->isVisible());
+    QVERIFY(!second->mainWindow()->isVisible());
     second.reset();
     QCOMPARE(secondPlatform.trayIconsCreated(), 0);
     QVERIFY(secondPlatform.boxes.isEmpty());
@@ -519,7 +519,7 @@ void TestShell::hideMovesFocusToTheTaskList() {
 void TestShell::hideAndShowTakeAPinnedPickerAlong() {
     r->startAndShow();
     MainWindow* w = r->main();
-    WeekDayPicker* week = r->windows->fmWeek.get();
+    WeekDayPicker* week = r->windows->weekPicker();
     week->findChild<QCheckBox*>(QStringLiteral("cbHold"))->setChecked(true);
     week->show();
     w->tray()->pmiHideClick();
@@ -571,10 +571,10 @@ void TestShell::startHiddenShowsOnlyTheTrayIcon() {
     QVERIFY(!w->isMinimized());
     QVERIFY(r->platform.trayIcon()->isAdded());
     // Shown later from the tray, FormShow runs: a pinned picker comes along.
-    r->windows->fmWeek->findChild<QCheckBox*>(QStringLiteral("cbHold"))->setChecked(true);
+    r->windows->weekPicker()->findChild<QCheckBox*>(QStringLiteral("cbHold"))->setChecked(true);
     r->platform.trayIcon()->doubleClick();
     QVERIFY(w->isVisible());
-    QVERIFY(r->windows->fmWeek->isVisible());
+    QVERIFY(r->windows->weekPicker()->isVisible());
 }
 
 void TestShell::withoutTrayHidingMinimises() {
@@ -593,15 +593,15 @@ void TestShell::withoutTrayHidingMinimises() {
     // brings the picker.
     r->writeIni("[Main]\nHideOnStart=1\n");
     r->start();
-    auto* hold = r->windows->fmWeek->findChild<QCheckBox*>(QStringLiteral("cbHold"));
+    auto* hold = r->windows->weekPicker()->findChild<QCheckBox*>(QStringLiteral("cbHold"));
     hold->setChecked(true);
     r->windows->showAtStart();
     QVERIFY(r->main()->isVisible());
     QVERIFY(r->main()->isMinimized());
-    QVERIFY(!r->windows->fmWeek->isVisible());
+    QVERIFY(!r->windows->weekPicker()->isVisible());
     r->main()->tray()->pmiShowClick();
     QVERIFY(!r->main()->isMinimized());
-    QVERIFY(r->windows->fmWeek->isVisible());
+    QVERIFY(r->windows->weekPicker()->isVisible());
 }
 
 void TestShell::autostartTickCreatesEntry() {

@@ -591,10 +591,10 @@ void TestTaskList::handEditedFileOfMixedEncodingsAndBlanks() {
     QCOMPARE(msg->text(), QString());
     // Its message of blanks is no message: the standard text.
     r->control<QToolButton>("sbTestEv")->click();
-    QVERIFY(r->windows->fmMsg->isVisible());
-    QCOMPARE(r->windows->fmMsg->findChild<QLabel*>(QStringLiteral("lMsg"))->text(),
+    QVERIFY(r->windows->alarmWindow()->isVisible());
+    QCOMPARE(r->windows->alarmWindow()->findChild<QLabel*>(QStringLiteral("lMsg"))->text(),
              QStringLiteral("Время пришло..."));
-    r->windows->fmMsg->hide();
+    r->windows->alarmWindow()->hide();
     r->activateMain();
     // The first write turns the file into UTF-8, each line with its text.
     r->clickRow(1);
