@@ -302,7 +302,7 @@ now_secs() { secs_of "$(date +%H:%M:%S)"; }
 # The tray, served by trayer.
 tray_icons() { # docked icons: small viewable windows of the program
   local w width
-  for w in $(xdotool search --class MainWindow 2>/dev/null); do
+  for w in $(xdotool search --class TfmTocsiner 2>/dev/null); do
     [ "$w" = "$(main_window)" ] && continue
     viewable "$w" || continue
     width=$(xwininfo -id "$w" | awk '/Width:/{print $2}')
@@ -328,7 +328,7 @@ open_menu() {
   find_menu() {
     local w
     menu=""
-    for w in $(xdotool search --onlyvisible --class MainWindow 2>/dev/null); do
+    for w in $(xdotool search --onlyvisible --class TfmTocsiner 2>/dev/null); do
       [ "$w" = "$(main_window)" ] || [ "$w" = "$icon" ] || menu=$w
     done
     [ -n "$menu" ]
