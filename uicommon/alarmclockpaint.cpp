@@ -1,6 +1,6 @@
-// The alarm clock's painting, apart from the rest of the pictures: the build
-// also runs it (zv_drawicon) for the installed icons and for the window icon's
-// sizes that the program takes ready-made (alarmclockpixels.h).
+// The alarm clock's painting, apart from the rest of the pictures: zv_drawicon
+// also runs it for the pictures in uicommon/alarmclock/, the window icon's
+// sizes that the program takes ready-made and the installed icons.
 #include "uicommon/icons.h"
 
 #include <QPainter>

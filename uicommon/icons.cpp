@@ -1,17 +1,24 @@
 #include "uicommon/icons.h"
 
-#include "uicommon/alarmclockpixels.h"
-
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResource>
+#include <QSysInfo>
 #include <QTimer>
 
+#include <png.h>
+
 #include <algorithm>
-#include <cstring>
 #include <vector>
+
+// Outside any namespace, as Qt's macro wants; the pictures live in a static
+// library, whose resources are registered only when asked for.
+static void initAlarmClockResource() {
+    Q_INIT_RESOURCE(alarmclock);
+}
 
 namespace icons {
 
@@ -20,23 +27,38 @@ namespace {
 // Setting a window's icon on X takes all eight sizes, and Qt does that twice
 // for the main window when it is first shown (once as it creates the window,
 // once more for the widget's own icon). Painted, they took a tenth of the
-// start-up's processor time each time; they are painted ahead by the same code
-// (alarmclockpixels.h, made by zv_drawicon --pixels) and only unpacked here,
-// in a fraction of that. Any other size is painted.
+// start-up's processor time each time; the program carries them painted ahead
+// by the same code (uicommon/alarmclock/, made by zv_drawicon) and only
+// decodes them here, in a fraction of that. They are decoded with libpng
+// itself: Qt's image reader would first look through the image format
+// plug-ins, which nothing else at start-up needs. Any other size is painted.
 QPixmap readyMadeAlarmClock(int size) {
-    for (const alarmclockpixels::Picture& p : alarmclockpixels::kPictures) {
-        if (p.size != size)
-            continue;
-        const QByteArray pixels = qUncompress(p.data, p.length);
-        const qsizetype row = qsizetype(size) * 4;
-        if (pixels.size() != row * size)
-            break;
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        for (int y = 0; y < size; ++y)
-            std::memcpy(image.scanLine(y), pixels.constData() + row * y, size_t(row));
-        return QPixmap::fromImage(std::move(image));
+    static const bool registered = (initAlarmClockResource(), true);
+    (void)registered;
+    const QResource file(QStringLiteral(":/alarmclock/%1.png").arg(size));
+    const QByteArray data = file.isValid() ? file.uncompressedData() : QByteArray();
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (data.isEmpty() ||
+        !png_image_begin_read_from_memory(&png, data.constData(), size_t(data.size())))
+        return alarmClock(size);
+    if (png.width != png_uint_32(size) || png.height != png_uint_32(size)) {
+        png_image_free(&png);
+        return alarmClock(size);
     }
-    return alarmClock(size);
+    // Straight (not premultiplied) alpha, in the byte order of Qt's ARGB32.
+    png.format = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
+    QImage image(size, size, QImage::Format_ARGB32);
+    if (image.isNull()) {
+        png_image_free(&png);
+        return alarmClock(size);
+    }
+    // Finishing frees libpng's state, whatever its outcome.
+    if (!png_image_finish_read(&png, nullptr, image.bits(), png_int_32(image.bytesPerLine()),
+                               nullptr))
+        return alarmClock(size);
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    return QPixmap::fromImage(std::move(image));
 }
 
 // The sizes made are kept only until the event loop next turns, so the
