@@ -10,10 +10,10 @@
 #include "editor/taskeditor.h"
 #include "editor/weekdaypicker.h"
 #include "firing/firing.h"
-#include "platform/fakeplatform.h"
-#include "store/clock.h"
 #include "store/regionalformats.h"
 #include "tasklist/tasklist.h"
+#include "tests/common/fakeplatform.h"
+#include "tests/common/manualclock.h"
 #include "tray/tray.h"
 #include "uicommon/handlerguard.h"
 

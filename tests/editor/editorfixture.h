@@ -2,8 +2,8 @@
 
 // A run of the program's windows with the editor's controls at hand.
 
-#include "programrun.h"
 #include "store/daycount.h"
+#include "tests/common/programrun.h"
 #include "ui_mainwindow.h"
 #include "ui_weekdaypicker.h"
 #include "uicommon/focushandlers.h"

@@ -1,4 +1,4 @@
-#include "tasklistfixture.h"
+#include "tests/tasklist/tasklistfixture.h"
 
 #include "scheduler/schedule.h"
 #include "store/keys.h"
