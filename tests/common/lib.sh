@@ -300,9 +300,10 @@ hms() { printf '%02d:%02d:%02d' $(($1 / 3600 % 24)) $(($1 / 60 % 60)) $(($1 % 60
 now_secs() { secs_of "$(date +%H:%M:%S)"; }
 
 # The tray, served by trayer.
+# The program's windows carry the X class TfmTocsiner, as the desktop entry says.
 tray_icons() { # docked icons: small viewable windows of the program
   local w width
-  for w in $(xdotool search --class MainWindow 2>/dev/null); do
+  for w in $(xdotool search --class TfmTocsiner 2>/dev/null); do
     [ "$w" = "$(main_window)" ] && continue
     viewable "$w" || continue
     width=$(xwininfo -id "$w" | awk '/Width:/{print $2}')
@@ -328,7 +329,7 @@ open_menu() {
   find_menu() {
     local w
     menu=""
-    for w in $(xdotool search --onlyvisible --class MainWindow 2>/dev/null); do
+    for w in $(xdotool search --onlyvisible --class TfmTocsiner 2>/dev/null); do
       [ "$w" = "$(main_window)" ] || [ "$w" = "$icon" ] || menu=$w
     done
     [ -n "$menu" ]

@@ -26,7 +26,7 @@ geometry() {
 }
 window_of_width() {
   local w
-  for w in $(xdotool search --class MainWindow 2>/dev/null); do
+  for w in $(xdotool search --class TfmTocsiner 2>/dev/null); do
     viewable "$w" || continue
     [ "$(xwininfo -id "$w" | awk '/Width:/{print $2}')" = "$1" ] && { echo "$w"; return 0; }
   done

@@ -27,7 +27,7 @@ wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | awk '/window state:/ {print $
 # A viewable window of the program with this client width.
 window_of_width() {
   local w
-  for w in $(xdotool search --class MainWindow 2>/dev/null); do
+  for w in $(xdotool search --class TfmTocsiner 2>/dev/null); do
     viewable "$w" || continue
     [ "$(xwininfo -id "$w" | awk '/Width:/{print $2}')" = "$1" ] && { echo "$w"; return 0; }
   done

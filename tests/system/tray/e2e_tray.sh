@@ -81,13 +81,13 @@ wait_viewable || fail "the first copy no longer answers"
 xdotool mousemove "$ix" "$iy" mousedown 3
 sleep 0.5
 menu=""
-for w in $(xdotool search --onlyvisible --class MainWindow 2>/dev/null); do
+for w in $(xdotool search --onlyvisible --class TfmTocsiner 2>/dev/null); do
   [ "$w" = "$win" ] || [ "$w" = "$icon" ] || menu=$w
 done
 [ -z "$menu" ] || fail "the menu opened on the press, not the release"
 xdotool mouseup 3
 for _ in $(seq 30); do
-  for w in $(xdotool search --onlyvisible --class MainWindow 2>/dev/null); do
+  for w in $(xdotool search --onlyvisible --class TfmTocsiner 2>/dev/null); do
     [ "$w" = "$win" ] || [ "$w" = "$icon" ] || menu=$w
   done
   [ -n "$menu" ] && break

@@ -50,7 +50,7 @@ note "two quick activations showed the window"
 find_menu() {
   local w
   menu=""
-  for w in $(xdotool search --onlyvisible --class MainWindow 2>/dev/null); do
+  for w in $(xdotool search --onlyvisible --class TfmTocsiner 2>/dev/null); do
     [ "$w" = "$(main_window)" ] || menu=$w
   done
   [ -n "$menu" ]
