@@ -109,4 +109,13 @@ struct ProgramRun {
             qFatal("no control %s", name);
         return w;
     }
+    // Types text key by key; Cyrillic goes as characters of unknown keys.
+    static void typeText(QWidget* w, const QString& text) {
+        for (QChar ch : text) {
+            if (ch.unicode() < 128)
+                QTest::keyClicks(w, QString(ch));
+            else
+                QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        }
+    }
 };

@@ -551,9 +551,7 @@ void TestTaskList::nameBoxEnablesOkAndEnterSaves() {
     name->setEditText(QString());
     QVERIFY(!ok->isEnabled());
     name->setFocus(Qt::TabFocusReason);
-    for (QChar ch : QStringLiteral("Подъём"))
-        QTest::sendKeyEvent(QTest::Click, name->lineEdit(), Qt::Key_unknown, QString(ch),
-                            Qt::NoModifier);
+    r->typeText(name->lineEdit(), QStringLiteral("Подъём"));
     QCOMPARE(name->currentText(), QStringLiteral("Подъём"));
     QVERIFY(ok->isEnabled());
     QVERIFY(!r->hasSection(QStringLiteral("Подъём")));
