@@ -63,11 +63,40 @@ note() { echo "[$(($(date +%s) - started_at))s] $*"; }
 
 fail() {
   echo "FAIL: $*"
-  [ -n "${E2E_KEEP:-}" ] && [ -n "${DISPLAY:-}" ] && import -window root "$work/fail.png" 2>/dev/null
+  why_failed
   echo "--- settings file"; cat "$ini" 2>/dev/null; echo
   echo "--- program output"; tail -40 "$work/out.log" 2>/dev/null
   [ -f "$work/pulse.log" ] && { echo "--- pulseaudio"; tail -10 "$work/pulse.log"; }
   exit 1
+}
+
+# What a failure needs to be understood without a rerun: whether the program
+# still runs or how it ended, whether the X server still answers, and a
+# screenshot of the whole screen in the build folder (test-failures/).
+why_failed() {
+  if [ -z "${app:-}" ]; then
+    echo "--- the program was not started"
+  elif kill -0 "$app" 2>/dev/null; then
+    echo "--- the program is running (pid $app)"
+  else
+    wait "$app" 2>/dev/null
+    echo "--- the program has ended, exit status $?"
+  fi
+  [ -n "${DISPLAY:-}" ] || return 0
+  if ! xwininfo -root >/dev/null 2>&1; then
+    echo "--- the X server $DISPLAY does not answer"; tail -5 "$work/xvfb.log" 2>/dev/null
+    return 0
+  fi
+  local dir=$PWD shot
+  while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
+  [ -f "$dir/CMakeCache.txt" ] || dir=$work
+  mkdir -p "$dir/test-failures"
+  shot="$dir/test-failures/$(basename "$0" .sh)-$(date +%Y%m%d-%H%M%S).png"
+  if import -window root "$shot" 2>/dev/null; then
+    echo "--- screenshot: $shot"
+  else
+    echo "--- no screenshot (import failed)"
+  fi
 }
 
 pass() { note "PASS: $*"; exit 0; }
