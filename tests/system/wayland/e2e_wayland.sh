@@ -20,7 +20,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; for f in "$work"/*.log; do echo "--- $f"; tail -20 "$f"; done; exit 1; }
+fail() { echo "FAIL: $*"; why_failed; for f in "$work"/*.log; do echo "--- $f"; tail -20 "$f"; done; exit 1; }
 wait_until() { local i; for ((i = 0; i < $1 * 10; i++)); do "${@:2}" && return 0; sleep 0.1; done; "${@:2}"; }
 
 mkdir -p "$work/runtime" "$work/run" "$work/home" "$work/config"
