@@ -11,10 +11,10 @@
 #include "chime/hourlychime.h"
 #include "editor/taskeditor.h"
 #include "firing/firing.h"
-#include "platform/fakeplatform.h"
 #include "store/clock.h"
 #include "store/regionalformats.h"
 #include "tasklist/tasklist.h"
+#include "tests/common/fakeplatform.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>

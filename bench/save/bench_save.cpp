@@ -5,9 +5,9 @@
 #include "app/programwindows.h"
 #include "benchstats.h"
 #include "editor/taskeditor.h"
-#include "platform/fakeplatform.h"
-#include "store/clock.h"
 #include "store/regionalformats.h"
+#include "tests/common/fakeplatform.h"
+#include "tests/common/manualclock.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>

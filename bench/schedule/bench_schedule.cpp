@@ -4,10 +4,10 @@
 // day of tasks that did not fire): every run writes the file.
 #include "benchstats.h"
 #include "scheduler/schedule.h"
-#include "store/clock.h"
 #include "store/daycount.h"
 #include "store/regionalformats.h"
 #include "store/settingsfile.h"
+#include "tests/common/manualclock.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

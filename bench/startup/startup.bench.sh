@@ -31,7 +31,7 @@ for f in "$program" "$watch" "$bare"; do
 done
 # A private X server, runtime folder and autostart folder: nothing of the
 # user's own desktop is touched.
-. "$(dirname "$0")/../../tests/e2e/lib.sh"
+. "$(dirname "$0")/../../tests/common/lib.sh"
 e2e_init "$program"
 start_bare_x
 export QT_QPA_PLATFORM=xcb

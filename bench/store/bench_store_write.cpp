@@ -2,9 +2,9 @@
 // every edited field of a task makes, atomic replace and all. Also times a
 // read, which every display of a task makes.
 #include "benchstats.h"
-#include "store/clock.h"
 #include "store/regionalformats.h"
 #include "store/settingsfile.h"
+#include "tests/common/manualclock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 #include "about/jpegimage.h"
 #include "app/programwindows.h"
 #include "editor/weekdaypicker.h"
-#include "platform/fakeplatform.h"
-#include "programrun.h"
 #include "store/regionalformats.h"
+#include "tests/common/fakeplatform.h"
+#include "tests/common/programrun.h"
 #include "ui_aboutcard.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "../tasklist/tasklistfixture.h"
+#include "tests/tasklist/tasklistfixture.h"
 
 #include "alarm/alarmwindow.h"
 #include "scheduler/schedule.h"

@@ -1,8 +1,8 @@
 #include "app/programwindows.h"
-#include "platform/fakeplatform.h"
-#include "programrun.h"
 #include "scheduler/chime.h"
 #include "store/regionalformats.h"
+#include "tests/common/fakeplatform.h"
+#include "tests/common/programrun.h"
 
 #include <QComboBox>
 #include <QDir>

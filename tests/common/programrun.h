@@ -10,10 +10,10 @@
 #include "editor/taskeditor.h"
 #include "editor/weekdaypicker.h"
 #include "firing/firing.h"
-#include "platform/fakeplatform.h"
-#include "store/clock.h"
 #include "store/regionalformats.h"
 #include "tasklist/tasklist.h"
+#include "tests/common/fakeplatform.h"
+#include "tests/common/manualclock.h"
 #include "tray/tray.h"
 #include "uicommon/handlerguard.h"
 
@@ -108,5 +108,14 @@ struct ProgramRun {
         if (w == nullptr)
             qFatal("no control %s", name);
         return w;
+    }
+    // Types text key by key; Cyrillic goes as characters of unknown keys.
+    static void typeText(QWidget* w, const QString& text) {
+        for (QChar ch : text) {
+            if (ch.unicode() < 128)
+                QTest::keyClicks(w, QString(ch));
+            else
+                QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        }
     }
 };

@@ -2,8 +2,8 @@
 
 // A run of the program's windows with the editor's controls at hand.
 
-#include "programrun.h"
 #include "store/daycount.h"
+#include "tests/common/programrun.h"
 #include "ui_mainwindow.h"
 #include "ui_weekdaypicker.h"
 #include "uicommon/focushandlers.h"
@@ -35,15 +35,6 @@ struct EditorRun : ProgramRun {
         focus(field);
         field->selectAll();
         typeText(field, text);
-    }
-    // Types text key by key; Cyrillic goes as characters of unknown keys.
-    static void typeText(QWidget* w, const QString& text) {
-        for (QChar ch : text) {
-            if (ch.unicode() < 128)
-                QTest::keyClicks(w, QString(ch));
-            else
-                QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-        }
     }
     // What the user does with the mouse and keys.
     // A click on a task's row in the list, away from its check box.

@@ -1,4 +1,4 @@
-#include "editorfixture.h"
+#include "tests/editor/editorfixture.h"
 
 #include "scheduler/schedule.h"
 

@@ -5,7 +5,7 @@
 #include "modules/client/soundmodule.h"
 #include "modules/sound/synth.h"
 #include "modules/sound/waves.h"
-#include "waveanalysis.h"
+#include "tests/common/waveanalysis.h"
 
 #include <QElapsedTimer>
 #include <QFile>

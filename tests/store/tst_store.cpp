@@ -6,6 +6,7 @@
 #include "store/nameorder.h"
 #include "store/regionalformats.h"
 #include "store/settingsfile.h"
+#include "tests/common/manualclock.h"
 
 #include <QCollator>
 #include <QDir>

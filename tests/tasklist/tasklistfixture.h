@@ -2,7 +2,7 @@
 
 // A run of the program's windows with the task list at hand.
 
-#include "programrun.h"
+#include "tests/common/programrun.h"
 #include "uicommon/eventchecklist.h"
 
 #include <QPoint>

@@ -1,4 +1,4 @@
-#include "tasklistfixture.h"
+#include "tests/tasklist/tasklistfixture.h"
 
 #include "scheduler/schedule.h"
 #include "store/keys.h"
@@ -551,9 +551,7 @@ void TestTaskList::nameBoxEnablesOkAndEnterSaves() {
     name->setEditText(QString());
     QVERIFY(!ok->isEnabled());
     name->setFocus(Qt::TabFocusReason);
-    for (QChar ch : QStringLiteral("Подъём"))
-        QTest::sendKeyEvent(QTest::Click, name->lineEdit(), Qt::Key_unknown, QString(ch),
-                            Qt::NoModifier);
+    r->typeText(name->lineEdit(), QStringLiteral("Подъём"));
     QCOMPARE(name->currentText(), QStringLiteral("Подъём"));
     QVERIFY(ok->isEnabled());
     QVERIFY(!r->hasSection(QStringLiteral("Подъём")));
