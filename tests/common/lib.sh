@@ -77,16 +77,43 @@ why_failed() {
   if [ -z "${app:-}" ]; then
     echo "--- the program was not started"
   elif kill -0 "$app" 2>/dev/null; then
-    echo "--- the program is running (pid $app)"
+    echo "--- the program is running (pid $app), state $(awk '{print $3}' "/proc/$app/stat" 2>/dev/null)," \
+      "waiting in $(cat "/proc/$app/wchan" 2>/dev/null)"
+    # Where it waits, when it waits instead of showing its window.
+    if command -v gdb >/dev/null 2>&1; then
+      echo "--- its threads"
+      timeout 30 gdb -p "$app" -batch -nx -ex 'thread apply all bt 12' 2>/dev/null |
+        grep -E '^(Thread|#)' | head -60
+    fi
   else
     wait "$app" 2>/dev/null
     echo "--- the program has ended, exit status $?"
   fi
+  # A copy that found its desktop's lock taken ends with 0 and shows nothing:
+  # who holds the locks of this display, and of any display, now.
+  echo "--- this display: ${DISPLAY:-none}; copies' lock sockets:"
+  ss -xlp 2>/dev/null | grep -F '@zvonarka/' | awk '{print $5, $NF}' | head -10
   [ -n "${DISPLAY:-}" ] || return 0
   if ! xwininfo -root >/dev/null 2>&1; then
     echo "--- the X server $DISPLAY does not answer"; tail -5 "$work/xvfb.log" 2>/dev/null
     return 0
   fi
+  # A window manager that took the screen and then stopped answering leaves
+  # every window it should map unmapped: a black screen.
+  if [ -n "${wm_pid:-}" ]; then
+    if kill -0 "$wm_pid" 2>/dev/null; then
+      echo "--- the window manager runs, state $(awk '{print $3}' "/proc/$wm_pid/stat" 2>/dev/null)"
+    else
+      echo "--- the window manager has ended"
+    fi
+    tail -5 "$work/openbox.log" 2>/dev/null
+  fi
+  echo "--- top-level windows (id, map state, name)"
+  local w
+  for w in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
+    echo "$w $(xwininfo -id "$w" 2>/dev/null | awk -F': ' '/Map State/ {print $2}')" \
+      "$(xprop -id "$w" WM_NAME 2>/dev/null | sed -n 's/^WM_NAME([^)]*) = //p')"
+  done | head -30
   local dir=$PWD shot
   while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
   [ -f "$dir/CMakeCache.txt" ] || dir=$work
@@ -112,21 +139,43 @@ wait_until() {
   "$@"
 }
 
-# start_xvfb: one private X server on a display it picks itself, so parallel
-# tests never collide; status 1 when it does not answer.
+# launch_xvfb <width>x<height> <dpi>: one private X server, started in the
+# background as $xvfb, on a display number drawn at random from a wide range
+# rather than the lowest free one: a number freed a moment ago by another
+# test's server is then not taken again at once, while that test's program,
+# which has just lost its display, may still hold the one-copy lock named by
+# it (a copy started on the reused number would take itself for a second one
+# and end). Sets DISPLAY once the server says it is ready; status 1 when no
+# server came up.
+launch_xvfb() {
+  local try n
+  for try in 1 2 3 4 5 6 7 8; do
+    n=$((RANDOM % 20000 + 1000))
+    : >"$work/display"
+    exec 3>"$work/display"
+    # -noreset: a server that resets as its last client leaves refuses a client
+    # connecting at that moment, which looks like a program without a window.
+    Xvfb ":$n" -displayfd 3 -screen 0 "$1x24" -dpi "$2" -nolisten tcp -noreset >>"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    pids+=("$xvfb")
+    exec 3>&-
+    # A number in use: that server ends at once, and the next number is tried.
+    if wait_until 10 sh -c "test -s '$work/display' || ! kill -0 $xvfb 2>/dev/null" &&
+      [ -s "$work/display" ]; then
+      export DISPLAY=":$(head -1 "$work/display")"
+      return 0
+    fi
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+  done
+  return 1
+}
+
+# start_xvfb: one private X server of 1024x768 at 96 dpi that answers;
+# status 1 when it does not.
 start_xvfb() {
-  : >"$work/display"
-  exec 3>"$work/display"
-  # -noreset: a server that resets as its last client leaves refuses a client
-  # connecting at that moment, which looks like a program without a window.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset >>"$work/xvfb.log" 2>&1 &
-  xvfb=$!
-  pids+=("$xvfb")
-  exec 3>&-
-  if wait_until 10 test -s "$work/display"; then
-    export DISPLAY=":$(head -1 "$work/display")"
-    wait_until 10 xwininfo -root >/dev/null 2>&1 && return 0
-  fi
+  launch_xvfb 1024x768 96 || return 1
+  wait_until 10 xwininfo -root >/dev/null 2>&1 && return 0
   kill "$xvfb" 2>/dev/null
   wait "$xvfb" 2>/dev/null
   return 1
@@ -154,6 +203,7 @@ start_x() {
     for attempt in 1 2; do
       openbox >>"$work/openbox.log" 2>&1 &
       wm=$!
+      wm_pid=$wm
       pids+=("$wm")
       wait_until 20 wm_running && return 0
       echo "openbox attempt $server.$attempt did not take the screen" >>"$work/openbox.log"

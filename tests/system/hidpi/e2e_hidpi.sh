@@ -17,15 +17,7 @@ card_viewable() { c=$(card); [ -n "$c" ] && viewable "$c"; }
 # run_at <scale>: the main window's and the card's sizes at that scale.
 run_at() {
   local scale=$1 dpi=$((96 * $1))
-  : >"$work/display"
-  exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 $((1024 * scale))x$((768 * scale))x24 -dpi "$dpi" -nolisten tcp -noreset \
-    >>"$work/xvfb.log" 2>&1 &
-  xvfb=$!
-  pids+=("$xvfb")
-  exec 3>&-
-  wait_until 10 test -s "$work/display" || fail "no X server"
-  export DISPLAY=":$(head -1 "$work/display")"
+  launch_xvfb "$((1024 * scale))x$((768 * scale))" "$dpi" || fail "no X server"
   wait_until 10 xwininfo -root >/dev/null 2>&1 || fail "X server does not answer"
   rm -f "$ini"
   start_app env QT_SCALE_FACTOR="$scale"
