@@ -36,15 +36,24 @@ start_faked() {
     LD_PRELOAD="$preload"
 }
 
-# Each task's program notes the task, once per firing.
+# Each task's program notes its process id and the task, once per firing.
 : >"$work/fired.log"
 task() { # <name> <date> <time> <message> <extra lines>
-  printf '#!/bin/sh\necho %s >>"%s"\n' "$1" "$work/fired.log" >"$work/$1.sh"
+  printf '#!/bin/sh\necho "$$ %s" >>"%s"\n' "$1" "$work/fired.log" >"$work/$1.sh"
   chmod +x "$work/$1.sh"
   printf '[%s]\nActiving=1\nDate=%s\nDayOrWeek=0\nDay=1\nTime=%s\nMessage=%s\nAction=3\nApp=%s\n%s\n' \
     "$1" "$2" "$3" "$4" "$work/$1.sh" "$5"
 }
-fired() { tr '\n' ' ' <"$work/fired.log"; }
+# The tasks in the order the program started their programs: two firings a
+# few milliseconds apart start two shells that may write in either order on a
+# loaded machine, but process ids are handed out in the order of the starts
+# (a wrap of the ids past pid_max is undone).
+fired() {
+  awk -v max="$(cat /proc/sys/kernel/pid_max)" '
+    { pid[NR] = $1; name[NR] = $2; if ($1 > top) top = $1 }
+    END { for (i = 1; i <= NR; i++) print (top - pid[i] > max / 2 ? pid[i] + max : pid[i]), name[i] }' \
+    "$work/fired.log" | sort -n | awk '{ printf "%s ", $2 }'
+}
 alarm() { window_named ' - (Wake|Pills|Midnight|Skipped|Countdown)$'; }
 alarm_caption() { local w; w=$(alarm) && xdotool getwindowname "$w"; }
 
