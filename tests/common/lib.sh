@@ -102,11 +102,18 @@ why_failed() {
   # every window it should map unmapped: a black screen.
   if [ -n "${wm_pid:-}" ]; then
     if kill -0 "$wm_pid" 2>/dev/null; then
-      echo "--- the window manager runs, state $(awk '{print $3}' "/proc/$wm_pid/stat" 2>/dev/null)"
+      echo "--- the window manager runs, state $(awk '{print $3}' "/proc/$wm_pid/stat" 2>/dev/null)," \
+        "waiting in $(cat "/proc/$wm_pid/wchan" 2>/dev/null)"
+      command -v gdb >/dev/null 2>&1 &&
+        timeout 30 gdb -p "$wm_pid" -batch -nx -ex 'bt 15' 2>/dev/null | grep -E '^#' | head -15
     else
       echo "--- the window manager has ended"
     fi
-    tail -5 "$work/openbox.log" 2>/dev/null
+    # What openbox did with the main window: managed, iconified, unmanaged.
+    local main
+    main=$(main_window)
+    [ -n "$main" ] && grep -F "$(printf '0x%x' "$main")" "$work/openbox.log" 2>/dev/null | tail -10
+    tail -3 "$work/openbox.log" 2>/dev/null
   fi
   echo "--- top-level windows (id, map state, name)"
   local w
@@ -194,18 +201,49 @@ start_bare_x() {
 start_x() {
   command -v openbox >/dev/null 2>&1 || { echo "SKIP: openbox is missing"; exit 77; }
   wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+  # Openbox names itself on the root window early in its start-up. Events that
+  # come after that but before its event loop runs are read and then left
+  # waiting until the next event arrives: a window mapped at that moment
+  # stays unmapped, on a private display where nothing else happens. So a
+  # probe window must be framed before the display is handed over, and while
+  # it is not, a change of a root property (which openbox listens for) is
+  # that next event.
+  wm_frames_probe() {
+    probe_win=$(xdotool search --name "^$probe_name\$" 2>/dev/null | head -1)
+    [ -n "$probe_win" ] && framed "$probe_win" && return 0
+    xprop -root -f _ZV_NUDGE 32c -set _ZV_NUDGE "$RANDOM" 2>/dev/null
+    return 1
+  }
+  wm_serving() {
+    local probe
+    probe_name="wm-probe-$$"
+    xev -name "$probe_name" -geometry 8x8+0+0 >/dev/null 2>&1 &
+    probe=$!
+    wait_until 20 wm_frames_probe
+    local status=$?
+    kill "$probe" 2>/dev/null
+    wait "$probe" 2>/dev/null
+    return $status
+  }
   # Now and then, on a busy machine, openbox never takes the screen, or cannot
   # open a display that answered a moment before: start a second one after the
   # first is gone and, failing that, a whole new X server.
   local server attempt wm
   for server in 1 2 3; do
     start_xvfb || continue
+    # The first key a test sends through XTEST switches the server's keyboard
+    # to XTEST's own, with a keymap change openbox answers by dropping and
+    # taking again its key bindings: a test's Alt+F4 that comes while they
+    # are dropped reaches the focused window instead. One key before openbox
+    # starts makes that switch while nobody listens.
+    xdotool key shift 2>/dev/null
     for attempt in 1 2; do
-      openbox >>"$work/openbox.log" 2>&1 &
+      # --debug: a failure report tells what openbox did with each window.
+      openbox --debug >>"$work/openbox.log" 2>&1 &
       wm=$!
       wm_pid=$wm
       pids+=("$wm")
-      wait_until 20 wm_running && return 0
+      wait_until 20 wm_running && wm_serving && return 0
       echo "openbox attempt $server.$attempt did not take the screen" >>"$work/openbox.log"
       kill "$wm" 2>/dev/null
       wait "$wm" 2>/dev/null
