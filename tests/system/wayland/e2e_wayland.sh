@@ -7,6 +7,9 @@
 # under X11: no position the session cannot report.
 # e2e_wayland.sh <program>
 set -uo pipefail
+# For why_failed: the program's state, or how it ended, and the lock holders.
+. "$(dirname "$0")/../../common/lib.sh"
+app=""
 program=$(readlink -f "${1:?program}")
 command -v weston >/dev/null 2>&1 || { echo "SKIP: weston is missing"; exit 77; }
 [ -n "$(find /usr/lib -path '*platforms/libqwayland-generic.so' -print -quit 2>/dev/null)" ] \
