@@ -178,10 +178,10 @@ launch_xvfb() {
   return 1
 }
 
-# start_xvfb: one private X server of 1024x768 at 96 dpi that answers;
-# status 1 when it does not.
+# start_xvfb [<width>x<height> <dpi>]: one private X server that answers,
+# 1024x768 at 96 dpi unless told; status 1 when it does not.
 start_xvfb() {
-  launch_xvfb 1024x768 96 || return 1
+  launch_xvfb "${1:-1024x768}" "${2:-96}" || return 1
   wait_until 10 xwininfo -root >/dev/null 2>&1 && return 0
   kill "$xvfb" 2>/dev/null
   wait "$xvfb" 2>/dev/null

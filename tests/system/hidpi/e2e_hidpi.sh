@@ -17,8 +17,7 @@ card_viewable() { c=$(card); [ -n "$c" ] && viewable "$c"; }
 # run_at <scale>: the main window's and the card's sizes at that scale.
 run_at() {
   local scale=$1 dpi=$((96 * $1))
-  launch_xvfb "$((1024 * scale))x$((768 * scale))" "$dpi" || fail "no X server"
-  wait_until 10 xwininfo -root >/dev/null 2>&1 || fail "X server does not answer"
+  start_xvfb "$((1024 * scale))x$((768 * scale))" "$dpi" || fail "no X server that answers"
   rm -f "$ini"
   start_app env QT_SCALE_FACTOR="$scale"
   wait_until 20 main_viewable || fail "no main window at scale $scale"
